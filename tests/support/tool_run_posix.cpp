@@ -1,0 +1,62 @@
+// POSIX process runner for the end-to-end tests.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "support/test_files.h"
+#include "support/tool_run.h"
+
+namespace testsupport {
+
+const char kConsoleLineEnd[] = "\n";
+
+std::string ToolPath() { return EXIFCHECK_BINARY; }
+
+ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options) {
+  ScopedTempDir capture;
+  const std::string out_path = capture.Join("stdout");
+  const std::string err_path = capture.Join("stderr");
+  const std::string tool = ToolPath();
+
+  std::vector<std::string> argv_text{tool};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argv_text) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (!options.working_folder.empty() && chdir(options.working_folder.c_str()) != 0) _exit(126);
+    for (const std::string& name : options.unset_env) unsetenv(name.c_str());
+    for (const auto& var : options.env) setenv(var.first.c_str(), var.second.c_str(), 1);
+    execv(tool.c_str(), argv.data());
+    _exit(127);
+  }
+  int wait_status = 0;
+  while (waitpid(pid, &wait_status, 0) < 0) {
+  }
+  ToolRun run;
+  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+  run.out = ReadFile(out_path);
+  run.err = ReadFile(err_path);
+  return run;
+}
+
+std::string ConsoleLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + kConsoleLineEnd;
+  return text;
+}
+
+}  // namespace testsupport
