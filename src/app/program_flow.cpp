@@ -1,0 +1,135 @@
+// Program flow: the argument echo, the settings and their roles, the output
+// folder, the scan, the enabled checks in their fixed order, and the report
+// or the all-clear message.
+#include "app/program_flow.h"
+
+#include <fstream>
+#include <iostream>
+#include <locale>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/settings_file.h"
+#include "checks/check_findings.h"
+#include "checks/consistency_checks.h"
+#include "checks/messages.h"
+#include "platform/platform.h"
+#include "report/error_report.h"
+#include "scan/image_folder_scan.h"
+
+namespace {
+
+// Roles by position in ascending key order; key names are never looked at.
+enum SettingRole {
+  kFocalLengthSwitch = 0,
+  kGpsSwitch = 1,
+  kMakerSwitch = 2,
+  kResolutionSwitch = 3,
+  kImageFolder = 4,
+  kOutputFolder = 5,
+  kRoleCount = 6,
+};
+
+// A switch is on only for exactly these four bytes; the reader has trimmed
+// the blanks around the value already.
+bool SwitchOn(const std::string& value) { return value == "true"; }
+
+void EchoArguments(int argc, char* argv[]) {
+  std::cout << argv[1] << std::endl;
+  for (int i = 2; i < argc; ++i) std::cout << std::endl << argv[i] << std::endl;
+}
+
+// The key that gave a role its value, for messages that must name it.
+std::string KeyAt(const SettingsTable& table, int position) {
+  auto it = table.begin();
+  for (int i = 0; i < position && it != table.end(); ++i) ++it;
+  return it == table.end() ? std::string() : it->first;
+}
+
+// With fewer than six values the roles have no source, and an empty output
+// folder would put error.json at the root of the drive: stop before anything
+// is created or scanned.
+bool SettingsUsable(const std::string& path, const SettingsTable& table,
+                    const std::vector<std::string>& values) {
+  if (values.size() < kRoleCount) {
+    std::cerr << "exifcheck: the settings file " << path << " holds " << values.size()
+              << (values.size() == 1 ? " entry" : " entries")
+              << "; six are needed (focal-length, GPS, maker and resolution switches, "
+                 "image folder, output folder, in ascending key order)"
+              << std::endl;
+    return false;
+  }
+  // The folder is handed to the system as a C string: a NUL byte ends it.
+  if (std::string(values[kOutputFolder].c_str()).empty()) {
+    std::cerr << "exifcheck: the output folder (the sixth entry in key order, key \""
+              << KeyAt(table, kOutputFolder) << "\" in " << path
+              << ") is empty; error.json would land at the root of the drive" << std::endl;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void InstallUserLocale() {
+  try {
+    std::locale::global(std::locale(""));
+  } catch (const std::exception&) {
+    // The C++ runtime does not know the user's locale name (always so with
+    // MinGW's); the classic locale serves every text the tool writes.
+    std::locale::global(std::locale::classic());
+  }
+  // Numbers on the console stay plain decimal under a grouping locale.
+  std::cout.imbue(std::locale::classic());
+  std::cerr.imbue(std::locale::classic());
+}
+
+int RunExifCheck(int argc, char* argv[]) {
+  InstallUserLocale();
+  if (argc <= 1) return kExitAllClear;
+
+  EchoArguments(argc, argv);
+  const std::string settings_path = argv[1];
+  {
+    std::ifstream probe(settings_path.c_str());
+    if (!probe.is_open()) {
+      std::cout << "open file failed!" << std::endl;
+      return kExitReported;
+    }
+  }
+
+  SettingsTable settings;
+  ReadSettingsFile(settings_path, settings);
+  std::vector<std::string> values;
+  PrintSettings(settings, values);
+  if (!SettingsUsable(settings_path, settings, values)) return kExitBadSettings;
+
+  const bool focal_length_on = SwitchOn(values[kFocalLengthSwitch]);
+  const bool gps_on = SwitchOn(values[kGpsSwitch]);
+  const bool maker_on = SwitchOn(values[kMakerSwitch]);
+  const bool resolution_on = SwitchOn(values[kResolutionSwitch]);
+  const std::string image_folder = values[kImageFolder];
+  const std::string output_folder = values[kOutputFolder];
+
+  if (!platform::PathExists(output_folder)) platform::MakeFolder(output_folder);
+
+  const ImageList images = ScanImageFolder(image_folder);
+
+  CheckFindings findings;
+  bool resolution_flag = false;
+  bool maker_flag = false;
+  bool focal_length_flag = false;
+  bool gps_flag = false;
+  if (resolution_on) CheckResolution(images, findings[kResolutionFindings], resolution_flag);
+  if (maker_on) CheckMaker(images, findings[kMakerFindings], maker_flag);
+  if (focal_length_on) CheckFocalLength(images, findings[kFocalLengthFindings], focal_length_flag);
+  if (gps_on) CheckGps(images, findings[kGpsFindings], gps_flag);
+
+  if (resolution_flag || maker_flag || focal_length_flag || gps_flag) {
+    WriteErrorReport(findings, output_folder);
+    return kExitReported;
+  }
+  std::cout << kAllClearMessage << std::endl;
+  return kExitAllClear;
+}

@@ -1,0 +1,19 @@
+// One run of the tool, from the command line to the exit status.
+#ifndef EXIFCHECK_APP_PROGRAM_FLOW_H_
+#define EXIFCHECK_APP_PROGRAM_FLOW_H_
+
+/// Exit statuses: all images consistent (or nothing to do), images reported
+/// or the settings file unopenable, and settings the run cannot work with.
+constexpr int kExitAllClear = 0;
+constexpr int kExitReported = 1;
+constexpr int kExitBadSettings = 2;
+
+/// Runs the tool on its command line: argv[1] is the settings file, further
+/// arguments are only echoed. Returns the exit status.
+int RunExifCheck(int argc, char* argv[]);
+
+/// Makes the user's default locale the global one, or the classic locale
+/// when the C++ runtime does not know the user's locale name.
+void InstallUserLocale();
+
+#endif  // EXIFCHECK_APP_PROGRAM_FLOW_H_

@@ -1,0 +1,60 @@
+// The keys of the four checks and the rule each reports by.
+#include "checks/consistency_checks.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "checks/grouping_check.h"
+
+namespace {
+
+// "%d" never groups digits, whatever the locale.
+std::string Decimal(std::int32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+  return text;
+}
+
+// Dimensions are taken as signed 32-bit numbers, as the key has always shown them.
+bool ResolutionKey(const ExifRecord& record, std::string* key) {
+  *key = Decimal(static_cast<std::int32_t>(record.pixel_x_dimension)) + "*" +
+         Decimal(static_cast<std::int32_t>(record.pixel_y_dimension));
+  return true;
+}
+
+bool MakerKey(const ExifRecord& record, std::string* key) {
+  *key = record.make.c_str();  // up to the first NUL, if any
+  return true;
+}
+
+bool FocalLengthKey(const ExifRecord& record, std::string* key) {
+  *key = Decimal(record.focal_length_in_35mm_film);
+  return true;
+}
+
+// Only images without a complete position are grouped; -0.0 counts as zero.
+bool GpsKey(const ExifRecord& record, std::string* key) {
+  if (record.gps.latitude != 0.0 && record.gps.longitude != 0.0 && record.gps.altitude != 0.0) {
+    return false;
+  }
+  *key = "0";
+  return true;
+}
+
+}  // namespace
+
+void CheckResolution(const ImageList& images, std::vector<std::string>& findings, bool& flag) {
+  RunGroupingCheck(images, ResolutionKey, ReportRule::kRunningMaximum, findings, flag);
+}
+
+void CheckMaker(const ImageList& images, std::vector<std::string>& findings, bool& flag) {
+  RunGroupingCheck(images, MakerKey, ReportRule::kRunningMaximum, findings, flag);
+}
+
+void CheckFocalLength(const ImageList& images, std::vector<std::string>& findings, bool& flag) {
+  RunGroupingCheck(images, FocalLengthKey, ReportRule::kSpecialKeys, findings, flag);
+}
+
+void CheckGps(const ImageList& images, std::vector<std::string>& findings, bool& flag) {
+  RunGroupingCheck(images, GpsKey, ReportRule::kSpecialKeys, findings, flag);
+}

@@ -1,0 +1,18 @@
+// error.json: the reported images of all four checks, grouped by error code.
+#ifndef EXIFCHECK_REPORT_ERROR_REPORT_H_
+#define EXIFCHECK_REPORT_ERROR_REPORT_H_
+
+#include <string>
+
+#include "checks/check_findings.h"
+
+/// The compact JSON text of the report: four records, codes 101 to 104, each
+/// with its description and the names of its check's list.
+std::string ErrorReportJson(const CheckFindings& findings);
+
+/// Echoes the report on standard output and writes it to error.json in
+/// `output_folder`, replacing an older one. A failure to write is told on
+/// standard error only; the caller ends the run with status 1 either way.
+void WriteErrorReport(const CheckFindings& findings, const std::string& output_folder);
+
+#endif  // EXIFCHECK_REPORT_ERROR_REPORT_H_

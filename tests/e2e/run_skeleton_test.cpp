@@ -1,0 +1,185 @@
+// The tool run as a user runs it: argument echo, settings, roles by key
+// order, output folder, scan messages, the all-clear message, exit status.
+#include <gtest/gtest.h>
+
+#include "checks/messages.h"
+#include "platform/platform.h"
+#include "support/test_files.h"
+#include "support/tool_run.h"
+
+namespace {
+
+using testsupport::ConsoleLines;
+using testsupport::RunTool;
+using testsupport::ScopedTempDir;
+using testsupport::ToolRun;
+
+// Six settings whose keys sort into the roles in this order.
+struct Roles {
+  std::string focal = "false", gps = "false", maker = "false", resolution = "false";
+  std::string images, output;
+};
+
+std::string SettingsText(const Roles& r) {
+  return "# roles by key order\n"
+         "a_focal = " + r.focal + "\n" +
+         "b_gps = " + r.gps + "\n" +
+         "c_maker = " + r.maker + "\n" +
+         "d_resolution = " + r.resolution + "\n" +
+         "e_images = " + r.images + "\n" +
+         "f_output = " + r.output + "\n";
+}
+
+std::vector<std::string> SettingsLines(const Roles& r) {
+  return {"a_focal=" + r.focal, "b_gps=" + r.gps, "c_maker=" + r.maker,
+          "d_resolution=" + r.resolution, "e_images=" + r.images, "f_output=" + r.output};
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The all-clear message carries its own line feeds before and after.
+std::string AllClear() {
+  const std::string message = kAllClearMessage;
+  return ConsoleLines({"", message.substr(1, message.size() - 2), ""});
+}
+
+class RunSkeleton : public testing::Test {
+ protected:
+  void SetUp() override {
+    roles_.images = dir_.Join("images");
+    roles_.output = dir_.Join("out");
+    testsupport::MakeFolders(roles_.images);
+    settings_ = dir_.Join("settings.ini");
+  }
+  void WriteSettings(const std::string& text) { testsupport::WriteFile(settings_, text); }
+
+  ScopedTempDir dir_;
+  Roles roles_;
+  std::string settings_;
+};
+
+TEST_F(RunSkeleton, NoArgumentPrintsNothing) {
+  const ToolRun run = RunTool({});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(RunSkeleton, EchoesArgumentsThenReportsUnopenableSettings) {
+  const std::string missing = dir_.Join("missing.ini");
+  const ToolRun run = RunTool({missing, "second", "third"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, ConsoleLines({missing, "", "second", "", "third", "open file failed!"}));
+}
+
+TEST_F(RunSkeleton, AllSwitchesOffGivesAllClearAndCreatesOutputFolder) {
+  WriteSettings(SettingsText(roles_));
+  const ToolRun run = RunTool({settings_, "extra"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, ConsoleLines(Concat({settings_, "", "extra"}, SettingsLines(roles_))) + AllClear());
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(testsupport::FileExists(roles_.output));
+  EXPECT_FALSE(testsupport::FileExists(platform::JoinPath(roles_.output, "error.json")));
+}
+
+TEST_F(RunSkeleton, MissingImageFolderIsReportedAndTheRunGoesOn) {
+  roles_.images = dir_.Join("no-such-folder");
+  WriteSettings(SettingsText(roles_));
+  const ToolRun run = RunTool({settings_});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, ConsoleLines(Concat({settings_}, SettingsLines(roles_))) +
+                         ConsoleLines({"can not found the file ... "}) + AllClear());
+}
+
+TEST_F(RunSkeleton, OutputFolderWithMissingParentIsNotCreated) {
+  roles_.output = platform::JoinPath(dir_.Join("absent"), "out");
+  WriteSettings(SettingsText(roles_));
+  const ToolRun run = RunTool({settings_});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(testsupport::FileExists(dir_.Join("absent")));
+}
+
+TEST_F(RunSkeleton, FewerThanSixEntriesStopWithStatusTwo) {
+  const std::string text = "a=true\nb=true\n# c=true\n";
+  WriteSettings(text);
+  const ToolRun run = RunTool({settings_});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, ConsoleLines({settings_, "a=true", "b=true"}));
+  EXPECT_NE(run.err.find(settings_), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("2 entries"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("six"), std::string::npos) << run.err;
+}
+
+TEST_F(RunSkeleton, EmptyOutputFolderStopsWithStatusTwo) {
+  for (const std::string& output : {std::string(""), std::string(" \t ")}) {
+    Roles roles = roles_;
+    roles.output = output;
+    roles.resolution = "true";
+    WriteSettings(SettingsText(roles));
+    roles.output = "";
+    const ToolRun run = RunTool({settings_});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, ConsoleLines(Concat({settings_}, SettingsLines(roles))));
+    EXPECT_NE(run.err.find("f_output"), std::string::npos) << run.err;
+  }
+}
+
+TEST_F(RunSkeleton, SwitchIsOnOnlyForExactlyTrue) {
+  // With an empty image folder a check that runs prints only its header.
+  const std::string header = ConsoleLines({"", "The number of images: 0"});
+  const std::pair<const char*, bool> cases[] = {
+      {"true", true}, {"true \t", true}, {" true", true}, {"True", false},
+      {"TRUE", false}, {"truex", false}, {"1", false}, {"", false},
+  };
+  for (const auto& c : cases) {
+    Roles roles = roles_;
+    roles.resolution = c.first;
+    WriteSettings(SettingsText(roles));
+    const ToolRun run = RunTool({settings_});
+    EXPECT_EQ(run.status, 0) << c.first;
+    EXPECT_EQ(run.out.find(header) != std::string::npos, c.second) << "[" << c.first << "]";
+  }
+}
+
+TEST_F(RunSkeleton, SeventhKeyShiftsEveryRole) {
+  // "0_first" sorts first and takes the focal-length role; every other value
+  // moves one role on: "false" becomes the image folder, the image folder's
+  // value the output folder, and the output folder's value plays no part.
+  const std::string moved_output = dir_.Join("images-as-output");
+  Roles roles = roles_;
+  roles.images = moved_output;
+  WriteSettings("0_first = false\n" + SettingsText(roles));
+  testsupport::ToolOptions options;
+  options.working_folder = dir_.path();
+  const ToolRun run = RunTool({settings_}, options);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(testsupport::FileExists(moved_output));
+  EXPECT_FALSE(testsupport::FileExists(roles.output));
+  EXPECT_EQ(run.out, ConsoleLines(Concat({settings_, "0_first=false"}, SettingsLines(roles))) +
+                         ConsoleLines({"can not found the file ... "}) + AllClear());
+}
+
+TEST_F(RunSkeleton, NumbersStayPlainUnderAnyLocale) {
+  // 1000 files make every number that could be grouped large enough to be.
+  for (int i = 0; i < 1000; ++i) {
+    testsupport::WriteFile(platform::JoinPath(roles_.images, "f" + std::to_string(10000 + i)), "");
+  }
+  roles_.resolution = "true";
+  WriteSettings(SettingsText(roles_));
+  for (const char* locale : {"C", "de_DE.UTF-8", "en_US.UTF-8", "xx_NOWHERE.UTF-8"}) {
+    testsupport::ToolOptions options;
+    options.env = {{"LANG", locale}, {"LC_ALL", locale}};
+    const ToolRun run = RunTool({settings_}, options);
+    EXPECT_EQ(run.status, 0) << locale;  // one group, "error": never reported
+    EXPECT_NE(run.out.find(ConsoleLines({"The number of images: 1000"})), std::string::npos) << locale;
+    EXPECT_NE(run.out.find(ConsoleLines({std::string(kImageSequence) + "1000"})), std::string::npos)
+        << locale;
+    EXPECT_NE(run.out.find(ConsoleLines({"error", "1000"})), std::string::npos) << locale;
+  }
+}
+
+}  // namespace
