@@ -1,22 +1,21 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole test suite, as CI does:
-#   1. Release build, warnings as errors, unit and end-to-end tests.
-#   2. Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, the same tests.
+# Sets up, builds and runs the whole test suite, exactly as CI does. Each
+# stage is a script of its own in scripts/ci/, run in the order below; the
+# first stage that fails stops the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --all
 
-jobs=$(nproc)
-step() { printf '\n== %s ==\n' "$*"; }
+stages=(
+  linux-release   # release build, warnings as errors, unit and end-to-end tests
+  linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
+)
 
-step "release build and tests"
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DEXIFCHECK_WERROR=ON >/dev/null
-cmake --build build/release -j "$jobs"
-ctest --test-dir build/release --output-on-failure
-
-step "sanitizer build and tests"
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DEXIFCHECK_SANITIZE=ON -DEXIFCHECK_WERROR=ON >/dev/null
-cmake --build build/asan -j "$jobs"
-ctest --test-dir build/asan --output-on-failure
-
-step "all test runs passed"
+started=$SECONDS
+for stage in "${stages[@]}"; do
+  printf '\n== %s ==\n' "$stage"
+  begun=$SECONDS
+  bash "scripts/ci/$stage.sh"
+  printf '== %s passed in %d s ==\n' "$stage" $((SECONDS - begun))
+done
+printf '\nall %d stages passed in %d s\n' "${#stages[@]}" $((SECONDS - started))
