@@ -37,7 +37,7 @@ void ScanInto(const std::string& folder, std::vector<platform::FolderId>& ancest
 
 }  // namespace
 
-ImageList ScanImageFolder(std::string folder) {
+ImageList ScanImageFolder(const std::string& folder) {
   ImageList result;
   std::vector<platform::FolderId> ancestors;
   ScanInto(folder, ancestors, result);

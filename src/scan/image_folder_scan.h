@@ -13,6 +13,6 @@ using ImageList = std::vector<std::string>;
 /// where the subfolder's own entry was delivered. Opens no file and filters
 /// nothing. Prints "can not found the file ... " for each folder that cannot
 /// be listed and goes on without it.
-ImageList ScanImageFolder(std::string folder);
+ImageList ScanImageFolder(const std::string& folder);
 
 #endif  // EXIFCHECK_SCAN_IMAGE_FOLDER_SCAN_H_
