@@ -76,7 +76,8 @@ struct TiffLayout {
   std::optional<std::vector<TiffEntry>> gps;
   /// Thumbnail directory, linked as IFD0's next directory.
   std::optional<std::vector<TiffEntry>> ifd1;
-  /// With ifd1: stored and named by 0x0201 / 0x0202 entries in IFD1.
+  /// With ifd1: stored right after the directories, ahead of the long
+  /// values, and named by 0x0201 / 0x0202 entries in IFD1.
   Bytes thumbnail;
 };
 
