@@ -1,10 +1,10 @@
 // POSIX implementation of the platform services. Directory listings are
 // sorted by name because readdir has no order of its own, and links are
 // followed the way the Windows enumeration reports them: as what they lead to.
+// Reading an image file whole is in file_read_posix.cpp.
 #include "platform/platform.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace platform {
 
@@ -73,48 +72,6 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
   std::sort(entries->begin(), entries->end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return true;
-}
-
-namespace {
-
-// 2 GiB: the largest size a signed 32-bit file position can tell.
-constexpr std::uint64_t kMaxImageSize = 0x80000000u;
-
-// Reads exactly `size` bytes unless the file ends early or fails.
-bool ReadFully(int fd, unsigned char* data, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t got = read(fd, data + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    done += static_cast<std::size_t>(got);
-  }
-  return true;
-}
-
-}  // namespace
-
-FileRead ReadWholeFile(const std::string& path, const FileConsumer& consume) {
-  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return FileRead::kUnreadable;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return FileRead::kUnreadable;
-  }
-  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-  if (size >= kMaxImageSize) {
-    close(fd);
-    return FileRead::kTooLarge;
-  }
-  // Not value-initialised: every byte is overwritten by the read.
-  std::unique_ptr<unsigned char[]> buffer(new unsigned char[size]);
-  const bool complete = ReadFully(fd, buffer.get(), static_cast<std::size_t>(size));
-  close(fd);
-  if (!complete) return FileRead::kUnreadable;
-  consume(buffer.get(), static_cast<std::uint32_t>(size));
-  return FileRead::kRead;
 }
 
 bool ReplaceFile(const std::string& path, const std::string& content, std::string* error) {
