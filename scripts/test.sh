@@ -9,6 +9,7 @@ scripts/setup.sh --all
 stages=(
   linux-release   # release build, warnings as errors, unit and end-to-end tests
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
+  linux-plain-read  # the suite again, reading image files whole instead of mapping them
 )
 
 started=$SECONDS
