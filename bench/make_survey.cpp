@@ -1,0 +1,129 @@
+// Writes a benchmark survey: COUNT copies of one base JPEG (made by
+// ImageMagick), each stamped with its own EXIF data by the test-support
+// writer, in flight subfolders of FRAMES_PER_FLIGHT frames. A few frames of
+// each kind deviate, so every check has something to report:
+//   frame  7, 507, ...  other maker          frame 17, 517, ...  other resolution
+//   frame 27, 527, ...  no 35 mm focal length frame 37, 537, ...  no GPS position
+//   frame 47, 547, ...  no EXIF data (the base image as it is)
+// (every 500th frame from the number given, at most 3 of each kind).
+//
+//   make_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST_NUMBER]
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/jpeg_writer.h"
+
+namespace {
+
+using testsupport::Bytes;
+
+struct Base {
+  Bytes body;  // everything after SOI and the APPn segments ImageMagick wrote
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+
+// Drops the start marker and the leading APPn segments, and takes the size
+// from the frame header, so the EXIF dimensions are the image's own.
+bool LoadBase(const std::string& path, Base* base) {
+  std::ifstream in(path, std::ios::binary);
+  const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (file.size() < 4 || file[0] != 0xFF || file[1] != 0xD8) return false;
+  std::size_t pos = 2;
+  while (pos + 4 <= file.size() && file[pos] == 0xFF && file[pos + 1] >= 0xE0 &&
+         file[pos + 1] <= 0xEF) {
+    pos += 2 + ((std::size_t{file[pos + 2]} << 8) | file[pos + 3]);
+  }
+  base->body.assign(file.begin() + static_cast<std::ptrdiff_t>(pos), file.end());
+  for (std::size_t i = pos; i + 9 < file.size(); ++i) {
+    if (file[i] == 0xFF && (file[i + 1] == 0xC0 || file[i + 1] == 0xC2)) {
+      base->height = (uint32_t{file[i + 5]} << 8) | file[i + 6];
+      base->width = (uint32_t{file[i + 7]} << 8) | file[i + 8];
+      return true;
+    }
+  }
+  return false;
+}
+
+bool WriteParts(const std::string& path, const Bytes& head, const Bytes& body) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return false;
+  iovec parts[2] = {{const_cast<unsigned char*>(head.data()), head.size()},
+                    {const_cast<unsigned char*>(body.data()), body.size()}};
+  const ssize_t want = static_cast<ssize_t>(head.size() + body.size());
+  const bool ok = writev(fd, parts, 2) == want;
+  return close(fd) == 0 && ok;
+}
+
+// The deviant kind of frame number n (0 for a regular frame).
+int DeviantKind(long n) {
+  const long offset = n % 500;
+  if (n / 500 >= 3 || offset % 10 != 7 || offset > 47) return 0;
+  return static_cast<int>(offset / 10) + 1;
+}
+
+Bytes FrameHead(const Base& base, long n, int flight, long in_flight) {
+  testsupport::SurveyFrame frame;
+  frame.width = base.width;
+  frame.height = base.height;
+  // Flight lines 110 m apart, frames 20 m apart along them.
+  frame.gps = testsupport::GpsFix{30.26 + flight * 0.001, 120.12 + in_flight * 0.0002,
+                                  120.0 + static_cast<double>(n % 7) * 0.1};
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "2024:05:%02d %02ld:%02ld:%02ld", 1 + flight % 28,
+                8 + in_flight / 3600 % 10, in_flight / 60 % 60, in_flight % 60);
+  frame.date_time_original = stamp;
+  switch (DeviantKind(n)) {
+    case 1: frame.make = "OtherCam"; break;
+    case 2: frame.width /= 2; frame.height /= 2; break;
+    case 3: frame.focal_35mm = 0; break;
+    case 4: frame.gps.reset(); break;
+    case 5: return testsupport::Soi();
+  }
+  Bytes head = testsupport::Soi();
+  const Bytes app1 = testsupport::App1Exif(testsupport::SurveyLayout(frame));
+  head.insert(head.end(), app1.begin(), app1.end());
+  return head;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: make_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST]\n");
+    return 2;
+  }
+  Base base;
+  if (!LoadBase(argv[1], &base)) {
+    std::fprintf(stderr, "make_survey: %s is no baseline JPEG\n", argv[1]);
+    return 1;
+  }
+  const std::string out = argv[2];
+  const long count = std::atol(argv[3]);
+  const long per_flight = std::atol(argv[4]);
+  const long first = argc > 5 ? std::atol(argv[5]) : 0;
+  mkdir(out.c_str(), 0777);
+  for (long i = 0; i < count; ++i) {
+    const long n = first + i;
+    const int flight = static_cast<int>(n / per_flight) + 1;
+    char folder[64];
+    char name[64];
+    std::snprintf(folder, sizeof folder, "/flight_%02d", flight);
+    std::snprintf(name, sizeof name, "/IMG_%06ld.JPG", n + 1);
+    if (n % per_flight == 0 || i == 0) mkdir((out + folder).c_str(), 0777);
+    if (!WriteParts(out + folder + name, FrameHead(base, n, flight, n % per_flight), base.body)) {
+      std::fprintf(stderr, "make_survey: cannot write %s%s%s\n", out.c_str(), folder, name);
+      return 1;
+    }
+  }
+  return 0;
+}
