@@ -201,7 +201,11 @@ Bytes Segment(unsigned char marker, const Bytes& body) {
 }
 
 Bytes SegmentWithLength(unsigned char marker, uint16_t length, const Bytes& body) {
-  Bytes out = {0xFF, marker};
+  // Sized up front: g++ 12 otherwise warns, wrongly, of an overread in the append.
+  Bytes out;
+  out.reserve(4 + body.size());
+  out.push_back(0xFF);
+  out.push_back(marker);
   PutNumber(out, length, 2, false);
   Append(out, body);
   return out;
