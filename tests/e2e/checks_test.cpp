@@ -170,3 +170,22 @@ TEST_F(Checks, OddFilesNeverBlockAndLargeFilesAreReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bundled example survey still gives the report the README shows.
+TEST(ExampleSurvey, WritesTheExpectedReport) {
+  const std::string examples = platform::JoinPath(EXIFCHECK_SOURCE_DIR, "examples");
+  testsupport::ScopedTempDir dir;
+  const std::string settings = dir.Join("settings.ini");
+  testsupport::WriteFile(settings, "FocalLengthCheck=true\nGpsCheck=true\nMakerCheck=true\n"
+                                   "ResolutionCheck=true\nimageFolder=" +
+                                       platform::JoinPath(examples, "survey") +
+                                       "\noutputFolder=" + dir.Join("out") + "\n");
+  const testsupport::ToolRun run = testsupport::RunTool({settings});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(testsupport::ReadFile(platform::JoinPath(dir.Join("out"), "error.json")),
+            testsupport::ReadFile(platform::JoinPath(examples, "expected-error.json")));
+}
+
+}  // namespace
