@@ -10,6 +10,7 @@ stages=(
   linux-release   # release build, warnings as errors, unit and end-to-end tests
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
   linux-plain-read  # the suite again, reading image files whole instead of mapping them
+  clang-tidy      # static analysis over src/, checks named in .clang-tidy
 )
 
 started=$SECONDS
