@@ -11,6 +11,7 @@ stages=(
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
   linux-plain-read  # the suite again, reading image files whole instead of mapping them
   clang-tidy      # static analysis over src/, checks named in .clang-tidy
+  fuzz            # each libFuzzer target for 45 s from the seed corpus
 )
 
 started=$SECONDS

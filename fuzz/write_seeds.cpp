@@ -1,0 +1,82 @@
+// Writes the seed corpus of the fuzz targets: write_seeds <corpus folder>.
+// The files are committed; run this again only when the writer changes.
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/jpeg_writer.h"
+
+namespace {
+using testsupport::Bytes;
+
+bool Write(const std::string& path, const Bytes& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!file) std::fprintf(stderr, "cannot write %s\n", path.c_str());
+  return static_cast<bool>(file);
+}
+
+testsupport::SurveyFrame Frame(bool little_endian, bool gps, bool jfif) {
+  testsupport::SurveyFrame frame;
+  frame.little_endian = little_endian;
+  if (!gps) frame.gps.reset();
+  frame.jfif = jfif;
+  return frame;
+}
+
+// The decode_entry input: flag byte (bit 0 little-endian), position, payload.
+Bytes EntryInput(bool little_endian, uint32_t position, const Bytes& payload) {
+  Bytes input{static_cast<unsigned char>(little_endian ? 1 : 0)};
+  for (int shift = 0; shift < 32; shift += 8) {
+    input.push_back(static_cast<unsigned char>(position >> shift));
+  }
+  input.insert(input.end(), payload.begin(), payload.end());
+  return input;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: write_seeds <corpus folder>\n");
+    return 2;
+  }
+  const std::string root = argv[1];
+  bool ok = true;
+
+  const std::string jpeg = root + "/read_jpeg/";
+  ok &= Write(jpeg + "survey_ii.jpg", testsupport::MakeSurveyJpeg(Frame(true, true, false)));
+  ok &= Write(jpeg + "survey_mm.jpg", testsupport::MakeSurveyJpeg(Frame(false, true, false)));
+  ok &= Write(jpeg + "no_gps_mm.jpg", testsupport::MakeSurveyJpeg(Frame(false, false, false)));
+  ok &= Write(jpeg + "jfif_ii.jpg", testsupport::MakeSurveyJpeg(Frame(true, true, true)));
+  ok &= Write(jpeg + "xmp_first_mm.jpg",
+              testsupport::JpegFile({testsupport::Soi(),
+                                     testsupport::App1Xmp("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>"),
+                                     testsupport::App1Exif(testsupport::SurveyLayout(Frame(false, true, false))),
+                                     testsupport::StartOfFrame(64, 48), testsupport::ScanData(),
+                                     testsupport::Eoi()}));
+  testsupport::TiffLayout thumbnail = testsupport::SurveyLayout(Frame(true, true, false));
+  thumbnail.ifd1 = std::vector<testsupport::TiffEntry>{testsupport::Short(0x0103, {6})};
+  thumbnail.thumbnail = Bytes{0xFF, 0xD8, 0xFF, 0xD9};
+  ok &= Write(jpeg + "thumbnail_ii.jpg", testsupport::JpegWithExif(thumbnail));
+
+  // IFD0 starts 8 bytes into the TIFF header, which follows "Exif\0\0";
+  // its entries follow the 2-byte count. Three entries of each byte order.
+  const std::string entry = root + "/decode_entry/";
+  for (const bool little_endian : {true, false}) {
+    const Bytes payload = testsupport::ExifPayload(testsupport::SurveyLayout(Frame(little_endian, true, false)));
+    for (uint32_t index = 0; index < 3; ++index) {
+      const uint32_t position = 6 + 8 + 2 + 12 * index;
+      ok &= Write(entry + (little_endian ? "ii_" : "mm_") + std::to_string(index),
+                  EntryInput(little_endian, position, payload));
+    }
+  }
+
+  const std::string settings = root + "/settings/";
+  ok &= Write(settings + "plain.txt",
+              Bytes{'a', ' ', '=', ' ', '1', '\n', 'b', '=', 'x', ' ', '#', ' ', 'c', '\n'});
+  const std::string crlf = "# survey\r\nfolder = images\r\n\r\n key\t=\tvalue \r\n=none\r\nlast=1";
+  ok &= Write(settings + "crlf.txt", Bytes(crlf.begin(), crlf.end()));
+  return ok ? 0 : 1;
+}
