@@ -6,7 +6,8 @@
 #include <fstream>
 #include <iostream>
 #include <locale>
-#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,7 @@ bool SettingsUsable(const std::string& path, const SettingsTable& table,
 void InstallUserLocale() {
   try {
     std::locale::global(std::locale(""));
-  } catch (const std::exception&) {
+  } catch (const std::runtime_error&) {
     // The C++ runtime does not know the user's locale name (always so with
     // MinGW's); the classic locale serves every text the tool writes.
     std::locale::global(std::locale::classic());
@@ -85,8 +86,9 @@ void InstallUserLocale() {
   std::cerr.imbue(std::locale::classic());
 }
 
-int RunExifCheck(int argc, char* argv[]) {
-  InstallUserLocale();
+namespace {
+
+int RunChecked(int argc, char* argv[]) {
   if (argc <= 1) return kExitAllClear;
 
   EchoArguments(argc, argv);
@@ -132,4 +134,18 @@ int RunExifCheck(int argc, char* argv[]) {
   }
   std::cout << kAllClearMessage << std::endl;
   return kExitAllClear;
+}
+
+}  // namespace
+
+int RunExifCheck(int argc, char* argv[]) {
+  try {
+    InstallUserLocale();
+    return RunChecked(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // An orderly end with a reason instead of an abort and a core dump.
+    std::cout.flush();
+    std::cerr << "exifcheck: out of memory; the run was stopped" << std::endl;
+    return kExitOutOfMemory;
+  }
 }

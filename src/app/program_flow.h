@@ -7,6 +7,7 @@
 constexpr int kExitAllClear = 0;
 constexpr int kExitReported = 1;
 constexpr int kExitBadSettings = 2;
+constexpr int kExitOutOfMemory = 3;
 
 /// Runs the tool on its command line: argv[1] is the settings file, further
 /// arguments are only echoed. Returns the exit status.
