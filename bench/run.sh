@@ -28,7 +28,7 @@ log() { printf 'bench: %s\n' "$*" >&2; }
 # --- tools -----------------------------------------------------------------
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-packages=(imagemagick libimage-exiftool-perl exiv2 hyperfine time python3 cmake g++ make
+packages=(imagemagick libimage-exiftool-perl exiv2 hyperfine time strace python3 cmake g++ make
           libgtest-dev rapidjson-dev)
 missing=()
 for p in "${packages[@]}"; do
@@ -58,17 +58,19 @@ plain=$work/plain/exifcheck
 tools=$work/tools
 
 # --- surveys ---------------------------------------------------------------
-# One base image of about BYTES bytes: a plasma fractal with noise, 4:3,
-# sized from the bytes per pixel of a small calibration image.
+# One base image of about BYTES bytes: a plasma fractal with noise, 4:3.
+# Bytes per pixel fall as the image grows, so the width is corrected once
+# after a first try sized from a small calibration image.
 make_base() {  # make_base BYTES OUT.jpg
   local bytes=$1 out=$2 opts=(-seed 7 plasma:fractal -attenuate 0.5 +noise Gaussian
                                 -type TrueColor -quality 90 -sampling-factor 4:2:0 -strip)
-  "$convert" -size 800x600 "${opts[@]}" "$out"
-  local calib width height
-  calib=$(stat -c %s "$out")
-  width=$(python3 -c "import math; print(max(16, int(math.sqrt($bytes / ($calib / 480000.0) * 4 / 3)) // 16 * 16))")
-  height=$((width * 3 / 4 / 16 * 16))
-  "$convert" -size "${width}x${height}" "${opts[@]}" "$out"
+  local width=800 height=600 try
+  for try in 1 2 3; do
+    "$convert" -size "${width}x${height}" "${opts[@]}" "$out"
+    [[ $try == 3 ]] && break
+    width=$(python3 -c "import math; print(max(16, int($width * math.sqrt($bytes / $(stat -c %s "$out"))) // 16 * 16))")
+    height=$((width * 3 / 4 / 16 * 16))
+  done
   log "base image ${width}x${height}, $(stat -c %s "$out") bytes"
 }
 
@@ -137,6 +139,8 @@ until grep -q locked "$work/resident.log" 2>/dev/null; do
   sleep 1
 done
 log "$(cat "$work/resident.log")"
+log "steps of one mapped read of a big frame (warm, averaged):"
+find "$data/big" -type f | "$tools/map_steps" | sed 's/^/  /' >&2
 
 # --- timing ----------------------------------------------------------------
 exiv2_cmd() {  # the same seven tags, many files per exiv2 call
@@ -165,9 +169,14 @@ for s in "${surveys[@]}"; do
   [[ $s == small ]] && exiftool_runs=1
   hyperfine -i -N --style basic --runs "$exiftool_runs" --export-json "$work/$s-exiftool.json" \
     -n "exiftool (one pass)" "$exiftool_cmd $dir" >&2
+  # Peak memory and page faults, then system calls (strace slows the run,
+  # so it only counts).
   for build in mapped plain; do
-    /usr/bin/time -f %M -o "$work/$s-$build.rss" "$work/$build/exifcheck" "$ini" >/dev/null || true
+    /usr/bin/time -f '%M %R' -o "$work/$s-$build.rss" "$work/$build/exifcheck" "$ini" >/dev/null || true
   done
+  /usr/bin/time -f '%M %R' -o "$work/$s-floor.rss" "$tools/floor" "$dir" >/dev/null
+  strace -c -o "$work/$s-mapped.strace" "$mapped" "$ini" >/dev/null || true
+  strace -c -o "$work/$s-floor.strace" "$tools/floor" "$dir" >/dev/null
 done
 
 # --- summary ---------------------------------------------------------------
@@ -188,6 +197,14 @@ for s in surveys:
         n = files // 2 if "half" in r["command"] else files
         print(f"| {r['command']} | {r['median']:.3f} | {len(r['times'])} | "
               f"{r['median'] / n * 1e6:.1f} | {r['median'] / floor:.2f} |")
-    rss = {b: int(open(f"{work}/{s}-{b}.rss").read().split()[-1]) for b in ("mapped", "plain")}
-    print(f"peak memory: exifcheck {rss['mapped'] / 1024:.1f} MB, plain read {rss['plain'] / 1024:.1f} MB")
+    passes = 4 * files
+    for b, name in (("mapped", "exifcheck"), ("plain", "exifcheck plain read"), ("floor", "floor")):
+        peak, faults = map(int, open(f"{work}/{s}-{b}.rss").read().split()[-2:])
+        line = f"{name}: peak memory {peak / 1024:.1f} MB, {faults / passes:.2f} page faults"
+        try:
+            calls = [l.split() for l in open(f"{work}/{s}-{b}.strace") if l.strip().endswith("total")]
+            line += f", {int(calls[0][3]) / passes:.2f} system calls"
+        except (OSError, IndexError, ValueError):
+            pass
+        print(line + " per image and pass")
 EOF
