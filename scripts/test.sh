@@ -9,6 +9,7 @@ scripts/setup.sh --all
 stages=(
   linux-release   # release build, warnings as errors, unit and end-to-end tests
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
+  windows         # MinGW-w64 exifcheck.exe, the suite under Wine, error.json as on Linux
   linux-plain-read  # the suite again, reading image files whole instead of mapping them
   clang-tidy      # static analysis over src/, checks named in .clang-tidy
   fuzz            # each libFuzzer target for 45 s from the seed corpus
