@@ -2,12 +2,15 @@
 # Installs what building and testing exifcheck need on Debian 12, and only
 # what is missing. Run as root or with sudo available.
 #   scripts/setup.sh            the build and the Linux test suite
+#   scripts/setup.sh --windows  also the cross compiler for exifcheck.exe
 #   scripts/setup.sh --all      also everything the full CI run uses
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev rapidjson-dev locales)
 if [[ "${1:-}" == "--all" ]]; then
   packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 g++-mingw-w64-x86-64 wine64)
+elif [[ "${1:-}" == "--windows" ]]; then
+  packages+=(g++-mingw-w64-x86-64)
 fi
 
 missing=()

@@ -26,7 +26,7 @@ trap stop_wine EXIT
 configure_and_build() {  # folder, then extra CMake options
   local folder=$1
   shift
-  cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  cmake -S . -B "$folder" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DEXIFCHECK_WERROR=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" \
     "$@" >/dev/null
   cmake --build "$folder" -j "$jobs"
