@@ -53,10 +53,4 @@ ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options
   return run;
 }
 
-std::string ConsoleLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + kConsoleLineEnd;
-  return text;
-}
-
 }  // namespace testsupport
