@@ -1,7 +1,7 @@
 // The few operating-system services the tool needs: test a path, make a
-// folder, list a folder, read a whole file, replace a file. One source per
-// system implements them (platform_posix.cpp, platform_win32.cpp); nothing
-// outside this folder includes an OS header.
+// folder, list a folder, read a whole file, replace a file. Each system has
+// its own sources (platform_posix.cpp with file_read_posix.cpp, and
+// platform_win32.cpp); nothing outside this folder includes an OS header.
 //
 // Every path is a narrow byte string handed to the system as a C string, so
 // a path holding a NUL byte ends there, as it does for the C runtime.
