@@ -1,0 +1,55 @@
+// The runs of the bad-folder tests: only the focal-length check on, so a
+// good frame's key is "24" and anything unreadable stands out in the counts.
+#ifndef EXIFCHECK_TESTS_E2E_BAD_FOLDER_H_
+#define EXIFCHECK_TESTS_E2E_BAD_FOLDER_H_
+
+#include <string>
+#include <vector>
+
+#include "checks/messages.h"
+#include "support/test_files.h"
+#include "support/tool_run.h"
+
+namespace badfolder {
+
+inline std::vector<std::string> FocalSettings(const testsupport::ScopedTempDir& dir,
+                                              const std::string& images) {
+  return {"a=true", "b=off", "c=off", "d=off", "e=" + images, "f=" + dir.Join("out")};
+}
+
+inline testsupport::ToolRun RunFocalCheck(const testsupport::ScopedTempDir& dir,
+                                          const std::string& images,
+                                          const testsupport::ToolOptions& options = {}) {
+  std::string text;
+  for (const std::string& line : FocalSettings(dir, images)) text += line + "\n";
+  testsupport::WriteFile(dir.Join("settings.ini"), text);
+  return testsupport::RunTool({dir.Join("settings.ini")}, options);
+}
+
+// The console lines of such a run up to the first group: the echo, the
+// settings, the count and the number of each of `count` images.
+inline std::vector<std::string> RunHead(const testsupport::ScopedTempDir& dir,
+                                        const std::string& images, int count) {
+  std::vector<std::string> lines{dir.Join("settings.ini")};
+  for (const std::string& line : FocalSettings(dir, images)) lines.push_back(line);
+  lines.push_back("");
+  lines.push_back("The number of images: " + std::to_string(count));
+  for (int i = 1; i <= count; ++i) lines.push_back(kImageSequence + std::to_string(i));
+  return lines;
+}
+
+// The all-clear message as console lines; it carries its own line feeds.
+inline std::vector<std::string> AllClearLines() {
+  const std::string message = kAllClearMessage;
+  return {"", message.substr(1, message.size() - 2), ""};
+}
+
+inline std::vector<std::string> Joined(std::vector<std::string> lines,
+                                       const std::vector<std::string>& more) {
+  lines.insert(lines.end(), more.begin(), more.end());
+  return lines;
+}
+
+}  // namespace badfolder
+
+#endif  // EXIFCHECK_TESTS_E2E_BAD_FOLDER_H_
