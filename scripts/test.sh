@@ -12,7 +12,7 @@ stages=(
   windows         # MinGW-w64 exifcheck.exe, the suite under Wine, error.json as on Linux
   linux-plain-read  # the suite again, reading image files whole instead of mapping them
   clang-tidy      # static analysis over src/, checks named in .clang-tidy
-  fuzz            # each libFuzzer target for 45 s from the seed corpus
+  fuzz            # each libFuzzer target for 60 s from the seed corpus
 )
 
 started=$SECONDS

@@ -3,7 +3,7 @@
 # of the committed seed corpus; a crash, sanitizer report, leak or timeout
 # fails the run. FUZZ_SECONDS changes the time per target.
 set -euo pipefail
-seconds=${FUZZ_SECONDS:-45}
+seconds=${FUZZ_SECONDS:-60}
 cmake -S fuzz -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/fuzz -j "$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
