@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "checks/messages.h"
+#include "platform/platform.h"
+#include "support/jpeg_writer.h"
 #include "support/test_files.h"
 #include "support/tool_run.h"
 
@@ -42,6 +44,27 @@ inline std::vector<std::string> RunHead(const testsupport::ScopedTempDir& dir,
 inline std::vector<std::string> AllClearLines() {
   const std::string message = kAllClearMessage;
   return {"", message.substr(1, message.size() - 2), ""};
+}
+
+// A frame without its 35 mm focal length: key "0", always reported.
+inline testsupport::Bytes NoFocalJpeg() {
+  testsupport::SurveyFrame frame;
+  frame.focal_35mm = 0;
+  return testsupport::MakeSurveyJpeg(frame);
+}
+
+// Three frames: two good ones, one big enough to be mapped and one read
+// plainly, and between them `blocked`, which would be reported were it read.
+// Returns the path of `blocked`, for the test to make it unreadable.
+inline std::string WriteFramesAround(const std::string& images, const std::string& blocked) {
+  testsupport::Bytes big = testsupport::MakeSurveyJpeg(testsupport::SurveyFrame());
+  big.resize(big.size() + 256 * 1024);  // bytes after the end marker change nothing
+  testsupport::WriteFile(platform::JoinPath(images, "a.jpg"), big);
+  const std::string path = platform::JoinPath(images, blocked);
+  testsupport::WriteFile(path, NoFocalJpeg());
+  testsupport::WriteFile(platform::JoinPath(images, "c.jpg"),
+                         testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
+  return path;
 }
 
 inline std::vector<std::string> Joined(std::vector<std::string> lines,

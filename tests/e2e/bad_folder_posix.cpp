@@ -45,10 +45,7 @@ TEST(BadFolder, TwoHundredLevelsDeep) {
   const std::string images = dir.Join("images");
   std::string deep = images;
   for (int level = 0; level < 200; ++level) deep = platform::JoinPath(deep, "d");
-  testsupport::SurveyFrame missing;
-  missing.focal_35mm = 0;
-  testsupport::WriteFile(platform::JoinPath(deep, "deep.jpg"),
-                         testsupport::MakeSurveyJpeg(missing));
+  testsupport::WriteFile(platform::JoinPath(deep, "deep.jpg"), badfolder::NoFocalJpeg());
   for (const char* name : {"a.jpg", "b.jpg"}) {
     testsupport::WriteFile(platform::JoinPath(images, name),
                            testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
@@ -68,18 +65,8 @@ TEST(BadFolder, TwoHundredLevelsDeep) {
 TEST(BadFolder, UnreadableFileIsNumberedButSkippedSilently) {
   testsupport::ScopedTempDir dir;
   const std::string images = dir.Join("images");
-  testsupport::SurveyFrame missing;
-  missing.focal_35mm = 0;
-  // Were it read, the locked frame would be reported. One good frame is big
-  // enough to be mapped, the other is read plainly.
-  testsupport::Bytes big = testsupport::MakeSurveyJpeg(testsupport::SurveyFrame());
-  big.resize(big.size() + 256 * 1024);  // bytes after the end marker change nothing
-  testsupport::WriteFile(platform::JoinPath(images, "a.jpg"), big);
-  testsupport::WriteFile(platform::JoinPath(images, "b-locked.jpg"),
-                         testsupport::MakeSurveyJpeg(missing));
-  testsupport::WriteFile(platform::JoinPath(images, "c.jpg"),
-                         testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
-  ASSERT_EQ(chmod(platform::JoinPath(images, "b-locked.jpg").c_str(), 0), 0);
+  const std::string locked = badfolder::WriteFramesAround(images, "b-locked.jpg");
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
   testsupport::ToolOptions as_user;
   as_user.unprivileged = true;
 

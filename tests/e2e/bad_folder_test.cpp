@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "support/jpeg_writer.h"
+#include "support/report_json.h"
 
 namespace {
 
@@ -26,22 +27,15 @@ TEST(BadFolder, OddNamesAreCheckedAndReportedAsStored) {
     testsupport::WriteFile(platform::JoinPath(images, name),
                            testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
   }
-  testsupport::SurveyFrame missing;
-  missing.focal_35mm = 0;
   const std::string deviant = "\xd3\xb0 \"no\" focal.jpg";
   const std::string stored = platform::kPathSeparator == '/' ? deviant : "\xd3\xb0 no focal.jpg";
-  testsupport::WriteFile(platform::JoinPath(images, stored), testsupport::MakeSurveyJpeg(missing));
+  testsupport::WriteFile(platform::JoinPath(images, stored), badfolder::NoFocalJpeg());
 
   const testsupport::ToolRun run = badfolder::RunFocalCheck(dir, images);
   const int count = static_cast<int>(names.size()) + 1;
   const std::string escaped =
       platform::kPathSeparator == '/' ? "\xd3\xb0 \\\"no\\\" focal.jpg" : stored;
-  const std::string json =
-      "{\"errors\":[{\"errcode\":101,\"error_des\":\"" + std::string(kResolutionMismatch) +
-      "\",\"images\":[]},{\"errcode\":102,\"error_des\":\"" + kMakerMismatch +
-      "\",\"images\":[]},{\"errcode\":103,\"error_des\":\"" + kFocalLengthMismatch +
-      "\",\"images\":[\"" + escaped + "\"]},{\"errcode\":104,\"error_des\":\"" + kNoGpsInformation +
-      "\",\"images\":[]}]}";
+  const std::string json = testsupport::ReportJson({}, {}, {escaped}, {});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out,
             ConsoleLines(Joined(RunHead(dir, images, count),

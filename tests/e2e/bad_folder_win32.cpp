@@ -20,16 +20,7 @@ using testsupport::ConsoleLines;
 TEST(BadFolder, FileHeldWithoutSharingIsNumberedButSkippedSilently) {
   testsupport::ScopedTempDir dir;
   const std::string images = dir.Join("images");
-  testsupport::SurveyFrame missing;
-  missing.focal_35mm = 0;
-  // Were it read, the held frame would be reported.
-  testsupport::Bytes big = testsupport::MakeSurveyJpeg(testsupport::SurveyFrame());
-  big.resize(big.size() + 256 * 1024);  // bytes after the end marker change nothing
-  testsupport::WriteFile(platform::JoinPath(images, "a.jpg"), big);
-  const std::string held = platform::JoinPath(images, "b-held.jpg");
-  testsupport::WriteFile(held, testsupport::MakeSurveyJpeg(missing));
-  testsupport::WriteFile(platform::JoinPath(images, "c.jpg"),
-                         testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
+  const std::string held = badfolder::WriteFramesAround(images, "b-held.jpg");
   const HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
@@ -57,10 +48,7 @@ TEST(BadFolder, TreeDeeperThanTheLongestPath) {
   ASSERT_FALSE(last_listable.empty());
   testsupport::MakeFolders(deep);
   if (!testsupport::FileExists(deep)) GTEST_SKIP() << "this system cannot make the deep tree";
-  testsupport::SurveyFrame missing;
-  missing.focal_35mm = 0;
-  testsupport::WriteFile(platform::JoinPath(last_listable, "x"),
-                         testsupport::MakeSurveyJpeg(missing));
+  testsupport::WriteFile(platform::JoinPath(last_listable, "x"), badfolder::NoFocalJpeg());
   testsupport::WriteFile(platform::JoinPath(images, "a.jpg"),
                          testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
 

@@ -7,6 +7,7 @@
 #include "checks/messages.h"
 #include "platform/platform.h"
 #include "support/jpeg_writer.h"
+#include "support/report_json.h"
 #include "support/test_files.h"
 #include "support/tool_run.h"
 
@@ -60,12 +61,7 @@ TEST_F(Checks, ResolutionWorkedExample) {
   testsupport::WriteFile(platform::JoinPath(Image("sub"), "d.jpg"), testsupport::MakeSurveyJpeg(frame));
   const testsupport::ToolRun run = Run(true, false, false, false);
   EXPECT_EQ(run.status, 1);
-  const std::string json =
-      "{\"errors\":[{\"errcode\":101,\"error_des\":\"" + std::string(kResolutionMismatch) +
-      "\",\"images\":[\"d.jpg\"]},{\"errcode\":102,\"error_des\":\"" + kMakerMismatch +
-      "\",\"images\":[]},{\"errcode\":103,\"error_des\":\"" + kFocalLengthMismatch +
-      "\",\"images\":[]},{\"errcode\":104,\"error_des\":\"" + kNoGpsInformation +
-      "\",\"images\":[]}]}";
+  const std::string json = testsupport::ReportJson({"d.jpg"}, {}, {}, {});
   EXPECT_EQ(run.out, Prefix() + ConsoleLines({"", "The number of images: 3",
                                               Numbered(kImageSequence, 1), Numbered(kImageSequence, 2),
                                               Numbered(kImageSequence, 3), "640*480", "2", "",
@@ -106,11 +102,7 @@ TEST_F(Checks, FocalLengthAndGpsReportMissingEntriesAndNonImages) {
     gps.insert(gps.end(), part.begin(), part.end());
   }
   const std::string json =
-      "{\"errors\":[{\"errcode\":101,\"error_des\":\"" + std::string(kResolutionMismatch) +
-      "\",\"images\":[]},{\"errcode\":102,\"error_des\":\"" + kMakerMismatch +
-      "\",\"images\":[]},{\"errcode\":103,\"error_des\":\"" + kFocalLengthMismatch +
-      "\",\"images\":[\"a4.jpg\",\"a5.txt\"]},{\"errcode\":104,\"error_des\":\"" + kNoGpsInformation +
-      "\",\"images\":[\"a4.jpg\",\"a5.txt\"]}]}";
+      testsupport::ReportJson({}, {}, {"a4.jpg", "a5.txt"}, {"a4.jpg", "a5.txt"});
   EXPECT_EQ(run.out, Prefix() + ConsoleLines(focal) + ConsoleLines(gps) + ConsoleLines({json}));
   EXPECT_EQ(Report(), json);
 }
