@@ -46,20 +46,32 @@ int main(int argc, char** argv) {
   bool ok = true;
 
   const std::string jpeg = root + "/read_jpeg/";
-  ok &= Write(jpeg + "survey_ii.jpg", testsupport::MakeSurveyJpeg(Frame(true, true, false)));
-  ok &= Write(jpeg + "survey_mm.jpg", testsupport::MakeSurveyJpeg(Frame(false, true, false)));
-  ok &= Write(jpeg + "no_gps_mm.jpg", testsupport::MakeSurveyJpeg(Frame(false, false, false)));
-  ok &= Write(jpeg + "jfif_ii.jpg", testsupport::MakeSurveyJpeg(Frame(true, true, true)));
-  ok &= Write(jpeg + "xmp_first_mm.jpg",
-              testsupport::JpegFile({testsupport::Soi(),
-                                     testsupport::App1Xmp("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>"),
-                                     testsupport::App1Exif(testsupport::SurveyLayout(Frame(false, true, false))),
-                                     testsupport::StartOfFrame(64, 48), testsupport::ScanData(),
-                                     testsupport::Eoi()}));
   testsupport::TiffLayout thumbnail = testsupport::SurveyLayout(Frame(true, true, false));
   thumbnail.ifd1 = std::vector<testsupport::TiffEntry>{testsupport::Short(0x0103, {6})};
   thumbnail.thumbnail = Bytes{0xFF, 0xD8, 0xFF, 0xD9};
-  ok &= Write(jpeg + "thumbnail_ii.jpg", testsupport::JpegWithExif(thumbnail));
+  const std::pair<const char*, Bytes> jpegs[] = {
+      {"survey_ii.jpg", testsupport::MakeSurveyJpeg(Frame(true, true, false))},
+      {"survey_mm.jpg", testsupport::MakeSurveyJpeg(Frame(false, true, false))},
+      {"no_gps_mm.jpg", testsupport::MakeSurveyJpeg(Frame(false, false, false))},
+      {"jfif_ii.jpg", testsupport::MakeSurveyJpeg(Frame(true, true, true))},
+      {"xmp_first_mm.jpg",
+       testsupport::JpegFile({testsupport::Soi(),
+                              testsupport::App1Xmp("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>"),
+                              testsupport::App1Exif(testsupport::SurveyLayout(Frame(false, true, false))),
+                              testsupport::StartOfFrame(64, 48), testsupport::ScanData(),
+                              testsupport::Eoi()})},
+      {"thumbnail_ii.jpg", testsupport::JpegWithExif(thumbnail)},
+  };
+  // The same files behind head and tail sizes: three quarters of the file
+  // and 40 bytes, so the first seeds already hit both sides of each piece.
+  const std::string parts = root + "/partial_read/";
+  for (const auto& named : jpegs) {
+    ok &= Write(jpeg + named.first, named.second);
+    const size_t head = named.second.size() * 3 / 4;
+    Bytes input{static_cast<unsigned char>(head), static_cast<unsigned char>(head >> 8), 40, 0};
+    input.insert(input.end(), named.second.begin(), named.second.end());
+    ok &= Write(parts + named.first, input);
+  }
 
   // IFD0 starts 8 bytes into the TIFF header, which follows "Exif\0\0";
   // its entries follow the 2-byte count. Three entries of each byte order.

@@ -3,14 +3,6 @@
 
 namespace {
 
-constexpr uint64_t kEntrySize = 12;
-// Offsets inside the TIFF structure count from its header, which follows
-// the six identifier bytes of the payload.
-constexpr uint64_t kTiffStart = 6;
-// Values of up to four bytes sit in the entry itself, in bytes 8 to 11.
-constexpr uint64_t kInlineSize = 4;
-constexpr uint64_t kValueField = 8;
-
 // Bytes per component in the file, for the formats that carry a value.
 uint64_t element_size(uint16_t format) {
   switch (format) {
@@ -83,58 +75,54 @@ bool DirectoryEntry::set_format(uint16_t code) {
 
 void DirectoryEntry::clear_value() { value.emplace<std::monostate>(); }
 
-uint16_t read_u16(const unsigned char* p, bool little_endian) {
-  const uint32_t b0 = p[0];
-  const uint32_t b1 = p[1];
-  return static_cast<uint16_t>(little_endian ? (b1 << 8) | b0 : (b0 << 8) | b1);
-}
-
-uint32_t read_u32(const unsigned char* p, bool little_endian) {
-  const uint32_t b0 = p[0];
-  const uint32_t b1 = p[1];
-  const uint32_t b2 = p[2];
-  const uint32_t b3 = p[3];
-  return little_endian ? (b3 << 24) | (b2 << 16) | (b1 << 8) | b0
-                       : (b0 << 24) | (b1 << 16) | (b2 << 8) | b3;
-}
-
 DirectoryEntry decode_entry(const unsigned char* payload, uint32_t length,
                             uint32_t position, bool little_endian) {
   DirectoryEntry entry;
-  if (uint64_t{position} + kEntrySize > length) return entry;
-  const unsigned char* stored = payload + position;
-  entry.tag = read_u16(stored, little_endian);
-  // A refused code leaves the no-format mark, which is handled below.
-  entry.set_format(read_u16(stored + 2, little_endian));
-  entry.count = read_u32(stored + 4, little_endian);
-  entry.value_or_offset = read_u32(stored + kValueField, little_endian);
+  // With every byte held, nothing can be missing.
+  decode_held_entry(PayloadBytes{payload, length, length}, position, little_endian, &entry);
+  return entry;
+}
 
-  switch (entry.format) {
+bool decode_held_entry(const PayloadBytes& payload, uint32_t position, bool little_endian,
+                       DirectoryEntry* entry) {
+  *entry = DirectoryEntry();
+  if (uint64_t{position} + kEntrySize > payload.length) return true;
+  if (!bytes_held(payload, position, kEntrySize)) return false;
+  const unsigned char* stored = payload.data + position;
+  const EntryHeader header = read_entry_header(stored, little_endian);
+  entry->tag = header.tag;
+  // A refused code leaves the no-format mark, which is handled below.
+  entry->set_format(header.format);
+  entry->count = header.count;
+  entry->value_or_offset = header.value_field;
+
+  switch (entry->format) {
     case 7:
     case 9:
     case 10:
       // Accepted without a value: callers see only count and value field.
-      return entry;
+      return true;
     case kNoFormat:
-      entry.tag = kNoTag;
-      return entry;
+      entry->tag = kNoTag;
+      return true;
     default:
       break;
   }
 
   // At most 2^32 - 1 components of 8 bytes: the product fits in 64 bits.
-  const uint64_t size = entry.count * element_size(entry.format);
+  const uint64_t size = entry->count * element_size(entry->format);
   const unsigned char* source = stored + kValueField;
   if (size > kInlineSize) {
-    const uint64_t start = kTiffStart + entry.value_or_offset;
-    if (start + size > length) {
-      entry.tag = kNoTag;  // keeps the empty value of its kind
-      return entry;
+    const uint64_t start = kTiffStart + entry->value_or_offset;
+    if (start + size > payload.length) {
+      entry->tag = kNoTag;  // keeps the empty value of its kind
+      return true;
     }
-    source = payload + start;
+    if (!bytes_held(payload, start, size)) return false;
+    source = payload.data + start;
   }
-  // Should sizing throw std::bad_alloc, unwinding destroys the entry and
-  // with it whatever value was filled so far.
-  std::visit(ValueFiller{source, entry.count, little_endian}, entry.value);
-  return entry;
+  // Should sizing throw std::bad_alloc, the unwinding destroys the caller's
+  // entry and with it whatever value was filled so far.
+  std::visit(ValueFiller{source, entry->count, little_endian}, entry->value);
+  return true;
 }

@@ -1,10 +1,6 @@
 // Decodes one 12-byte TIFF directory entry of an EXIF payload into a value.
-//
-// Numbers are assembled byte by byte in the byte order of the TIFF header
-// ("II": least significant byte first, "MM": most significant first), so the
-// decoder depends neither on the host's byte order nor on alignment. Every
-// read of decode_entry is bounded by the payload length; read_u16 and
-// read_u32 do no bounds checks of their own.
+// Every read is bounded by the payload length; the byte layout and its
+// readers are in tiff_layout.h.
 #ifndef EXIFCHECK_EXIF_DIRECTORY_ENTRY_H_
 #define EXIFCHECK_EXIF_DIRECTORY_ENTRY_H_
 
@@ -13,12 +9,7 @@
 #include <variant>
 #include <vector>
 
-/// An unsigned rational exactly as stored: no division, a zero denominator
-/// stays zero.
-struct Rational {
-  uint32_t numerator = 0;
-  uint32_t denominator = 0;
-};
+#include "exif/tiff_layout.h"
 
 /// Tag and format value that mark an entry as not decoded / without format.
 constexpr uint16_t kNoTag = 0xFF;
@@ -47,17 +38,17 @@ struct DirectoryEntry {
   void clear_value();
 };
 
-/// Reads the unsigned 16-bit number at p (2 bytes the caller has checked).
-uint16_t read_u16(const unsigned char* p, bool little_endian);
-
-/// Reads the unsigned 32-bit number at p (4 bytes the caller has checked).
-uint32_t read_u32(const unsigned char* p, bool little_endian);
-
 /// Decodes the entry at payload position `position`. Offsets stored in the
 /// entry count from the TIFF header at payload position 6. An entry or value
 /// that does not fit in `length` bytes, or an unsupported format, comes back
 /// with tag 0xFF.
 DirectoryEntry decode_entry(const unsigned char* payload, uint32_t length,
                             uint32_t position, bool little_endian);
+
+/// decode_entry over a payload of which only the first `held` bytes may be
+/// at hand. Returns false, leaving `entry` undefined, when a byte it would
+/// read lies past them; otherwise fills `entry` exactly as decode_entry does.
+bool decode_held_entry(const PayloadBytes& payload, uint32_t position, bool little_endian,
+                       DirectoryEntry* entry);
 
 #endif  // EXIFCHECK_EXIF_DIRECTORY_ENTRY_H_

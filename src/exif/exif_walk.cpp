@@ -1,22 +1,22 @@
 // Walks the TIFF directories of an EXIF payload into the record: IFD0, the
 // EXIF sub-directory and the GPS directory. The thumbnail directory that
 // IFD0 links to is never read, and no other directory is visited.
+//
+// Each bound is tested against the payload's true length first, exactly as
+// for a payload held whole; only a byte that passes it and still is not at
+// hand makes the walk stop with needs_whole_file.
+#include "exif/exif_walk.h"
+
 #include <algorithm>
 #include <iterator>
 #include <optional>
 
-#include "exif/exif_record.h"
-
 namespace {
 
-// TIFF offsets count from the header, which follows "Exif\0\0".
-constexpr uint64_t kTiffStart = 6;
 constexpr unsigned char kIdentifier[6] = {'E', 'x', 'i', 'f', 0, 0};
-constexpr uint64_t kEntrySize = 12;
 
 struct Payload {
-  const unsigned char* data;
-  uint32_t length;
+  PayloadBytes bytes;
   bool little_endian;
 };
 
@@ -27,15 +27,42 @@ struct Links {
   std::optional<uint64_t> gps;
 };
 
-// The entries and the 4-byte link to the next directory lie inside the
-// payload. Checked once per directory, so entry headers need no test.
-bool directory_fits(const Payload& p, uint64_t position, uint16_t count) {
-  return position + 6 + kEntrySize * count <= p.length;
+// Reads the entry count of the directory at `position` and tests, once for
+// the whole directory, that its entries and the link after them fit the
+// payload, so the entry headers need no test of their own. A directory with
+// fewer than `room` bytes left is `when_short`: malformed for IFD0, which
+// needs room for its count; skipped for a sub-directory, which needs four
+// bytes. A skipped directory has no entries to walk.
+ExifResult open_directory(const Payload& p, uint64_t position, uint64_t room,
+                          ExifResult when_short, uint16_t* count) {
+  *count = 0;
+  if (position + room > p.bytes.length) return when_short;
+  if (!bytes_held(p.bytes, position, kCountSize)) return exif_result::needs_whole_file;
+  *count = read_u16(p.bytes.data + position, p.little_endian);
+  const uint64_t entries = kEntrySize * *count;
+  if (position + kCountSize + entries + kLinkSize > p.bytes.length) {
+    return exif_result::bad_structure;
+  }
+  // The link is never followed, so it need not be at hand.
+  if (!bytes_held(p.bytes, position + kCountSize, entries)) return exif_result::needs_whole_file;
+  return exif_result::ok;
 }
 
-uint32_t entry_position(uint64_t directory, uint64_t k) {
-  // Below the payload length once directory_fits has passed.
-  return static_cast<uint32_t>(directory + 2 + kEntrySize * k);
+// Hands each entry position of the directory at `position` to `visit`, in
+// file order, after open_directory; `visit` returns false when a byte it
+// needs is not at hand.
+template <typename Visit>
+ExifResult walk_directory(const Payload& p, uint64_t position, uint64_t room,
+                          ExifResult when_short, Visit visit) {
+  uint16_t count = 0;
+  const ExifResult opened = open_directory(p, position, room, when_short, &count);
+  if (opened != exif_result::ok) return opened;
+  for (uint64_t k = 0; k < count; ++k) {
+    // Below the payload length once open_directory has passed.
+    const auto entry = static_cast<uint32_t>(position + kCountSize + kEntrySize * k);
+    if (!visit(entry)) return exif_result::needs_whole_file;
+  }
+  return exif_result::ok;
 }
 
 double rational_value(const unsigned char* p, bool little_endian) {
@@ -135,129 +162,137 @@ void apply_exif_entry(const DirectoryEntry& e, ExifRecord& r) {
   }
 }
 
-// A GPS entry as stored; GPS entries are read here, not by decode_entry.
-struct GpsEntry {
-  uint16_t tag;
-  uint16_t format;
-  uint32_t count;
-  uint32_t value;        // value field as one number
-  unsigned char letter;  // first byte of the value field, either byte order
-};
-
 bool is_rational_format(uint16_t format) { return format == 5 || format == 10; }
 
-// Whether `n` rationals at the entry's offset lie inside the payload.
-bool rationals_fit(const Payload& p, const GpsEntry& e, uint64_t n) {
-  return kTiffStart + e.value + 8 * n <= p.length;
+// Where the `n` rationals an entry points to start, when they lie inside
+// the payload; otherwise the entry is ignored, as decode_entry ignores a
+// value that does not fit.
+std::optional<uint64_t> rationals_at(const Payload& p, const EntryHeader& e, uint64_t n) {
+  const uint64_t start = kTiffStart + e.value_field;
+  if (start + kRationalSize * n > p.bytes.length) return std::nullopt;
+  return start;
 }
 
 // A reference negates the coordinate stored so far and a coordinate consults
 // the letter stored so far, so the sign is the same in either entry order.
-void apply_gps_reference(const GpsEntry& e, char negative, DmsAngle& dms, double& coordinate) {
-  dms.ref_letter = e.letter == 0 ? '?' : static_cast<char>(e.letter);
+void apply_gps_reference(const EntryHeader& e, char negative, DmsAngle& dms, double& coordinate) {
+  dms.ref_letter = e.first_value_byte == 0 ? '?' : static_cast<char>(e.first_value_byte);
   if (dms.ref_letter == negative) coordinate = -coordinate;
 }
 
-void apply_gps_coordinate(const Payload& p, const GpsEntry& e, char negative, DmsAngle& dms,
+// Returns false when the rationals fit the payload but are not at hand.
+bool apply_gps_coordinate(const Payload& p, const EntryHeader& e, char negative, DmsAngle& dms,
                           double& coordinate) {
-  if (!is_rational_format(e.format) || e.count != 3 || !rationals_fit(p, e, 3)) return;
+  if (!is_rational_format(e.format) || e.count != 3) return true;
+  const std::optional<uint64_t> start = rationals_at(p, e, 3);
+  if (!start) return true;
+  if (!bytes_held(p.bytes, *start, 3 * kRationalSize)) return false;
   // Rationals are read unsigned also for SRATIONAL.
-  const unsigned char* at = p.data + kTiffStart + e.value;
+  const unsigned char* at = p.bytes.data + *start;
   dms.degrees = rational_value(at, p.little_endian);
-  dms.minutes = rational_value(at + 8, p.little_endian);
-  dms.seconds = rational_value(at + 16, p.little_endian);
+  dms.minutes = rational_value(at + kRationalSize, p.little_endian);
+  dms.seconds = rational_value(at + 2 * kRationalSize, p.little_endian);
   coordinate = (dms.minutes / 60 + dms.degrees) + dms.seconds / 3600;
   if (dms.ref_letter == negative) coordinate = -coordinate;
+  return true;
 }
 
-// The first rational of an altitude or DOP entry, if it is one and fits.
-std::optional<double> gps_single_rational(const Payload& p, const GpsEntry& e) {
-  if (!is_rational_format(e.format) || !rationals_fit(p, e, 1)) return std::nullopt;
-  return rational_value(p.data + kTiffStart + e.value, p.little_endian);
+// The first rational of an altitude or DOP entry into `value`, if it is one
+// and fits. Returns false when it fits but is not at hand.
+bool gps_single_rational(const Payload& p, const EntryHeader& e, std::optional<double>* value) {
+  if (!is_rational_format(e.format)) return true;
+  const std::optional<uint64_t> start = rationals_at(p, e, 1);
+  if (!start) return true;
+  if (!bytes_held(p.bytes, *start, kRationalSize)) return false;
+  *value = rational_value(p.bytes.data + *start, p.little_endian);
+  return true;
 }
 
-void apply_gps_entry(const Payload& p, const GpsEntry& e, GpsPosition& gps) {
+// Returns false when a value the entry points to is not at hand.
+bool apply_gps_entry(const Payload& p, const EntryHeader& e, GpsPosition& gps) {
+  std::optional<double> value;
   switch (e.tag) {
-    case 0x0001: apply_gps_reference(e, 'S', gps.latitude_dms, gps.latitude); break;
-    case 0x0002: apply_gps_coordinate(p, e, 'S', gps.latitude_dms, gps.latitude); break;
-    case 0x0003: apply_gps_reference(e, 'W', gps.longitude_dms, gps.longitude); break;
-    case 0x0004: apply_gps_coordinate(p, e, 'W', gps.longitude_dms, gps.longitude); break;
+    case 0x0001: apply_gps_reference(e, 'S', gps.latitude_dms, gps.latitude); return true;
+    case 0x0002: return apply_gps_coordinate(p, e, 'S', gps.latitude_dms, gps.latitude);
+    case 0x0003: apply_gps_reference(e, 'W', gps.longitude_dms, gps.longitude); return true;
+    case 0x0004: return apply_gps_coordinate(p, e, 'W', gps.longitude_dms, gps.longitude);
     case 0x0005:
-      gps.altitude_ref = e.letter;
+      gps.altitude_ref = e.first_value_byte;
       if (gps.altitude_ref == 1) gps.altitude = -gps.altitude;
-      break;
+      return true;
     case 0x0006:
-      if (const auto altitude = gps_single_rational(p, e)) {
-        gps.altitude = gps.altitude_ref == 1 ? -*altitude : *altitude;
-      }
-      break;
+      if (!gps_single_rational(p, e, &value)) return false;
+      if (value) gps.altitude = gps.altitude_ref == 1 ? -*value : *value;
+      return true;
     case 0x000B:
-      if (const auto dop = gps_single_rational(p, e)) gps.dop = *dop;
-      break;
-    default: break;
+      if (!gps_single_rational(p, e, &value)) return false;
+      if (value) gps.dop = *value;
+      return true;
+    default: return true;
   }
 }
 
 ExifResult read_ifd0(const Payload& p, uint64_t position, ExifRecord& r, Links& links) {
-  if (position + 2 > p.length) return exif_result::bad_structure;
-  const uint16_t count = read_u16(p.data + position, p.little_endian);
-  if (!directory_fits(p, position, count)) return exif_result::bad_structure;
-  for (uint64_t k = 0; k < count; ++k) {
-    const DirectoryEntry e = decode_entry(p.data, p.length, entry_position(position, k), p.little_endian);
+  return walk_directory(p, position, kCountSize, exif_result::bad_structure, [&](uint32_t entry) {
+    DirectoryEntry e;
+    if (!decode_held_entry(p.bytes, entry, p.little_endian, &e)) return false;
     apply_ifd0_entry(e, r, links);
-  }
-  return exif_result::ok;
+    return true;
+  });
 }
 
 // A sub-directory pointer into the last three bytes or beyond is skipped.
+constexpr uint64_t kSubDirectoryRoom = 4;
+
 ExifResult read_exif_directory(const Payload& p, uint64_t position, ExifRecord& r) {
-  if (position + 4 > p.length) return exif_result::ok;
-  const uint16_t count = read_u16(p.data + position, p.little_endian);
-  if (!directory_fits(p, position, count)) return exif_result::bad_structure;
-  for (uint64_t k = 0; k < count; ++k) {
-    const DirectoryEntry e = decode_entry(p.data, p.length, entry_position(position, k), p.little_endian);
+  return walk_directory(p, position, kSubDirectoryRoom, exif_result::ok, [&](uint32_t entry) {
+    DirectoryEntry e;
+    if (!decode_held_entry(p.bytes, entry, p.little_endian, &e)) return false;
     apply_exif_entry(e, r);
-  }
-  return exif_result::ok;
+    return true;
+  });
 }
 
+// GPS entries are read here, not by decode_entry: their values are taken
+// straight from the entry (a reference letter is its first value byte in
+// either byte order, where decode_entry would make a text of it) or from
+// the rationals it points to, whose count is tested only for coordinates.
 ExifResult read_gps_directory(const Payload& p, uint64_t position, GpsPosition& gps) {
-  if (position + 4 > p.length) return exif_result::ok;
-  const uint16_t count = read_u16(p.data + position, p.little_endian);
-  if (!directory_fits(p, position, count)) return exif_result::bad_structure;
-  for (uint64_t k = 0; k < count; ++k) {
-    const unsigned char* stored = p.data + entry_position(position, k);
-    GpsEntry e;
-    e.tag = read_u16(stored, p.little_endian);
-    e.format = read_u16(stored + 2, p.little_endian);
-    e.count = read_u32(stored + 4, p.little_endian);
-    e.value = read_u32(stored + 8, p.little_endian);
-    e.letter = stored[8];
-    apply_gps_entry(p, e, gps);
-  }
-  return exif_result::ok;
+  return walk_directory(p, position, kSubDirectoryRoom, exif_result::ok, [&](uint32_t entry) {
+    return apply_gps_entry(p, read_entry_header(p.bytes.data + entry, p.little_endian), gps);
+  });
 }
 
 }  // namespace
 
-ExifResult ExifRecord::read_exif_payload(const unsigned char* data, uint32_t length) {
-  if (data == nullptr || length < 6 || !std::equal(kIdentifier, kIdentifier + 6, data)) {
-    return exif_result::no_exif_data;
+ExifResult walk_exif_payload(const PayloadBytes& bytes, ExifRecord& record) {
+  if (bytes.data == nullptr || bytes.length < 6) return exif_result::no_exif_data;
+  // The header is tested as one piece: a payload that holds less of it is rare.
+  if (!bytes_held(bytes, 0, std::min<uint64_t>(bytes.length, kTiffHeaderEnd))) {
+    return exif_result::needs_whole_file;
   }
-  if (length < 14) return exif_result::bad_structure;
+  const unsigned char* data = bytes.data;
+  if (!std::equal(kIdentifier, kIdentifier + 6, data)) return exif_result::no_exif_data;
+  if (bytes.length < kTiffHeaderEnd) return exif_result::bad_structure;
   if (data[6] == 'I' && data[7] == 'I') {
-    little_endian = true;
+    record.little_endian = true;
   } else if (data[6] == 'M' && data[7] == 'M') {
-    little_endian = false;
+    record.little_endian = false;
   } else {
     return exif_result::unknown_byte_order;
   }
-  const Payload p{data, length, little_endian};
-  if (read_u16(data + 8, little_endian) != 42) return exif_result::bad_structure;
+  const Payload p{bytes, record.little_endian};
+  if (read_u16(data + 8, p.little_endian) != 42) return exif_result::bad_structure;
 
   Links links;
-  ExifResult result = read_ifd0(p, kTiffStart + read_u32(data + 10, little_endian), *this, links);
-  if (result == exif_result::ok && links.exif) result = read_exif_directory(p, *links.exif, *this);
-  if (result == exif_result::ok && links.gps) result = read_gps_directory(p, *links.gps, gps);
+  ExifResult result = read_ifd0(p, kTiffStart + read_u32(data + 10, p.little_endian), record, links);
+  if (result == exif_result::ok && links.exif) {
+    result = read_exif_directory(p, *links.exif, record);
+  }
+  if (result == exif_result::ok && links.gps) result = read_gps_directory(p, *links.gps, record.gps);
   return result;
+}
+
+ExifResult ExifRecord::read_exif_payload(const unsigned char* data, uint32_t length) {
+  return walk_exif_payload(PayloadBytes{data, length, length}, *this);
 }

@@ -1,7 +1,9 @@
 // The few operating-system services the tool needs: test a path, make a
-// folder, list a folder, read a whole file, replace a file. Each system has
-// its own sources (platform_posix.cpp with file_read_posix.cpp, and
-// platform_win32.cpp); nothing outside this folder includes an OS header.
+// folder, list a folder, read an image file, replace a file. platform.cpp
+// holds what reads the same everywhere; each system has its own sources for
+// the rest, split alike (platform_, file_read_ and replace_file_posix.cpp,
+// and the same names with _win32). Nothing outside this folder includes an
+// OS header.
 //
 // Every path is a narrow byte string handed to the system as a C string, so
 // a path holding a NUL byte ends there, as it does for the C runtime.
@@ -54,19 +56,41 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
 /// How reading one image file went.
 enum class FileRead {
   kRead,        // the bytes were handed to the consumer
-  kUnreadable,  // missing, not a regular file, cannot be opened, or read short
   kTooLarge,    // 2 GiB or more: not read
+  kMissing,     // nothing there: gone since the scan, or a broken link
+  kNotAFile,    // a folder, FIFO, socket or device
+  kCannotOpen,  // no permission, held by another program, a name the system refuses
+  kReadShort,   // ended early or a read failed: changed while read, or an I/O error
 };
 
-/// Receives the whole content of a file; `data` may be null when `size` is 0.
-/// The bytes are valid only during the call.
-using FileConsumer = std::function<void(const unsigned char* data, std::uint32_t size)>;
+/// The bytes of an image file that a read hands on: the first `head_size`
+/// bytes at `head` and the last `tail_size` bytes at `tail` of a file of
+/// `size` bytes. For a whole file both are the whole content (`head` may be
+/// null when `size` is 0).
+struct FileParts {
+  const unsigned char* head = nullptr;
+  std::uint32_t head_size = 0;
+  const unsigned char* tail = nullptr;
+  std::uint32_t tail_size = 0;
+  std::uint32_t size = 0;
+};
 
-/// Tests that `path` exists, reads the whole file and hands it to `consume`.
-/// When the result is not kRead, anything `consume` derived must be dropped:
-/// a file that shrinks while it is read counts as unreadable even after its
-/// bytes were handed on.
-FileRead ReadWholeFile(const std::string& path, const FileConsumer& consume);
+/// Receives the parts of a file, valid only during the call. Returns false
+/// when it needs the whole file to answer.
+using PartsConsumer = std::function<bool(const FileParts& parts)>;
+
+/// Reads the image file at `path` and hands it to `consume`: a file longer
+/// than `head` + `tail` bytes as its first `head` and last `tail` bytes, and
+/// again whole if `consume` asks for it; a shorter one whole at once. Files
+/// are read, never mapped, so an I/O error is a failed read like any other.
+/// For any result but kRead, `why` says what kept the file from being read,
+/// and anything `consume` derived must be dropped.
+FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_t tail,
+                       const PartsConsumer& consume, std::string* why);
+
+/// For tests: whether this build reads every image file whole, in one piece,
+/// whatever head and tail it is asked for.
+extern const bool kReadsWholeFiles;
 
 /// Replaces the file at `path` with `content` in one step, through a
 /// temporary file beside it, so a reader never sees a half-written file.

@@ -1,6 +1,5 @@
-// The Windows platform services: binary reads whatever the bytes, sizes past
-// what a 32-bit position holds, devices and folders that are no image, the
-// enumeration's own entries, and error.json replaced without leftovers.
+// The Windows platform services: the enumeration's own entries, and
+// error.json replaced without leftovers.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -14,23 +13,7 @@
 
 namespace {
 
-using platform::FileRead;
 using testsupport::ScopedTempDir;
-
-struct Delivered {
-  FileRead result = FileRead::kUnreadable;
-  int calls = 0;
-  std::string bytes;
-};
-
-Delivered Read(const std::string& path) {
-  Delivered out;
-  out.result = platform::ReadWholeFile(path, [&](const unsigned char* data, std::uint32_t size) {
-    ++out.calls;
-    if (size > 0) out.bytes.assign(reinterpret_cast<const char*>(data), size);
-  });
-  return out;
-}
 
 std::set<std::pair<std::string, bool>> Listed(const std::string& folder, bool* listed) {
   platform::FolderId id;
@@ -40,49 +23,6 @@ std::set<std::pair<std::string, bool>> Listed(const std::string& folder, bool* l
   std::set<std::pair<std::string, bool>> names;
   for (const platform::FolderEntry& e : entries) names.insert({e.name, e.is_folder});
   return names;
-}
-
-TEST(PlatformWin32, ReadsEveryByteAsStored) {
-  // Text mode would turn CR LF into LF and stop at Ctrl-Z.
-  std::string large(3 << 20, '\0');
-  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i % 251);
-  const std::string contents[] = {"", "\x1a", "\r\n", "a\r\nb\x1a\r\r\nc\n", large};
-  ScopedTempDir dir;
-  for (const std::string& content : contents) {
-    const std::string path = dir.Join("f" + std::to_string(content.size()) + ".jpg");
-    testsupport::WriteFile(path, content);
-    const Delivered got = Read(path);
-    EXPECT_EQ(got.result, FileRead::kRead) << content.size() << " bytes";
-    EXPECT_EQ(got.calls, 1) << content.size() << " bytes";
-    EXPECT_TRUE(got.bytes == content) << content.size() << " bytes";
-  }
-}
-
-TEST(PlatformWin32, SizesFromTwoGibibytesOnAreTooLarge) {
-  // 4 GiB + 10 would pass for 10 bytes if the size were cut to 32 bits.
-  const std::uintmax_t sizes[] = {0x80000000u, 0x10000000Au};
-  ScopedTempDir dir;
-  for (const std::uintmax_t size : sizes) {
-    const std::string path = dir.Join("video" + std::to_string(size) + ".mp4");
-    testsupport::WriteFile(path, "");
-    std::error_code ec;
-    std::filesystem::resize_file(path, size, ec);
-    if (ec) GTEST_SKIP() << "cannot make a file of " << size << " bytes here: " << ec.message();
-    const Delivered got = Read(path);
-    EXPECT_EQ(got.result, FileRead::kTooLarge) << size;
-    EXPECT_EQ(got.calls, 0) << size;
-  }
-}
-
-TEST(PlatformWin32, WhatIsNoRegularFileIsUnreadable) {
-  ScopedTempDir dir;
-  testsupport::MakeFolders(dir.Join("folder.jpg"));
-  const std::string cases[] = {dir.Join("missing.jpg"), dir.Join("folder.jpg"), "NUL"};
-  for (const std::string& path : cases) {
-    const Delivered got = Read(path);
-    EXPECT_EQ(got.result, FileRead::kUnreadable) << path;
-    EXPECT_EQ(got.calls, 0) << path;
-  }
 }
 
 TEST(PlatformWin32, ListsTheEnumerationsOwnEntriesAndTheFolderBit) {

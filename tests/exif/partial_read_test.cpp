@@ -1,0 +1,196 @@
+// read_jpeg over the head and tail of a file: the answer is the whole
+// file's, or a request for the whole file, never anything else; and the
+// request comes exactly when the last byte the answer rests on lies outside
+// the bytes given. Head and tail sit in heap blocks of exactly their size,
+// so a sanitizer build sees any read past them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "exif/exif_record.h"
+#include "exif/record_dump.h"
+#include "support/jpeg_writer.h"
+
+namespace {
+
+using namespace testsupport;
+
+struct PartsRead {
+  ExifResult first;  // the answer to the head and tail
+  ExifResult final;  // after the whole file, when the first asked for it
+  std::string record;
+};
+
+std::unique_ptr<unsigned char[]> Block(const Bytes& file, size_t from, size_t size) {
+  std::unique_ptr<unsigned char[]> block(new unsigned char[std::max<size_t>(size, 1)]);
+  std::copy(file.begin() + static_cast<std::ptrdiff_t>(from),
+            file.begin() + static_cast<std::ptrdiff_t>(from + size), block.get());
+  return block;
+}
+
+PartsRead ReadInParts(const Bytes& file, size_t head, size_t tail) {
+  head = std::min(head, file.size());
+  tail = std::min(tail, file.size());
+  const auto head_block = Block(file, 0, head);
+  const auto tail_block = Block(file, file.size() - tail, tail);
+  ExifRecord record;
+  PartsRead read;
+  read.first = record.read_jpeg(FileBytes{head_block.get(), static_cast<uint32_t>(head),
+                                          tail_block.get(), static_cast<uint32_t>(tail),
+                                          static_cast<uint32_t>(file.size())});
+  read.final = read.first;
+  if (read.first == exif_result::needs_whole_file) {
+    read.final = record.read_jpeg(file.data(), static_cast<uint32_t>(file.size()));
+  }
+  read.record = Dump(record);
+  return read;
+}
+
+PartsRead ReadWhole(const Bytes& file) {
+  ExifRecord record;
+  PartsRead read;
+  read.first = read.final = record.read_jpeg(file.data(), static_cast<uint32_t>(file.size()));
+  read.record = Dump(record);
+  return read;
+}
+
+size_t Find(const Bytes& file, const Bytes& what) {
+  const auto at = std::search(file.begin(), file.end(), what.begin(), what.end());
+  EXPECT_NE(at, file.end());
+  return static_cast<size_t>(at - file.begin());
+}
+
+// The smallest head, with the whole file as tail, that is answered without
+// the whole file; every smaller head must ask for it.
+size_t SmallestHead(const Bytes& file) {
+  for (size_t head = 0; head <= file.size(); ++head) {
+    if (ReadInParts(file, head, file.size()).first != exif_result::needs_whole_file) return head;
+  }
+  return file.size() + 1;
+}
+
+Bytes Frame(bool little_endian, bool jfif, bool gps) {
+  SurveyFrame frame;
+  frame.little_endian = little_endian;
+  frame.jfif = jfif;
+  if (!gps) frame.gps.reset();
+  return MakeSurveyJpeg(frame);
+}
+
+TEST(PartialRead, EveryHeadAndTailGetsTheWholeFilesAnswer) {
+  TiffLayout thumbnail = SurveyLayout(SurveyFrame());
+  thumbnail.ifd1 = std::vector<TiffEntry>{Short(0x0103, {6})};
+  thumbnail.thumbnail = JpegFile({Soi(), Eoi()});
+  const Bytes files[] = {
+      Frame(true, false, true), Frame(false, true, true), Frame(false, false, false),
+      JpegWithExif(thumbnail),
+      JpegFile({Soi(), App1Xmp("<x/>"), App1Exif(SurveyLayout(SurveyFrame())), Eoi()}),
+      JpegFile({Soi(), ScanData(300), Eoi(), Bytes(40, 0x11)}),  // no EXIF, padding after
+      JpegFile({Soi(), App1Exif(SurveyLayout(SurveyFrame())), ScanData(100)}),  // no end marker
+      {0xFF, 0xD8, 0xFF, 0xD9},
+      {0xFF, 0xD8, 0xFF},
+  };
+  for (const Bytes& file : files) {
+    const PartsRead whole = ReadWhole(file);
+    for (size_t head = 0; head <= file.size() + 2; ++head) {
+      for (const size_t tail : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size_t{50},
+                                file.size() / 2, file.size() - 1, file.size()}) {
+        const PartsRead parts = ReadInParts(file, head, tail);
+        ASSERT_EQ(parts.final, whole.final) << "head " << head << ", tail " << tail;
+        ASSERT_EQ(parts.record, whole.record) << "head " << head << ", tail " << tail;
+        ASSERT_TRUE(parts.first == whole.first || parts.first == exif_result::needs_whole_file)
+            << "head " << head << ", tail " << tail;
+      }
+    }
+  }
+}
+
+// Each file's answer rests last on one known byte: the head must reach just
+// past it, and one byte less must ask for the whole file.
+TEST(PartialRead, TheHeadMustHoldTheLastByteTheAnswerRestsOn) {
+  for (const bool le : {true, false}) {
+    TiffLayout inline_only;
+    inline_only.little_endian = le;
+    inline_only.ifd0 = {Ascii(0x010F, "AB"), Short(0x0112, {1})};
+    const Bytes ifd0_file = JpegWithExif(inline_only);
+    const size_t ifd0 = Find(ifd0_file, ExifPayload(inline_only)) + 6 + 8;
+    const size_t ifd0_end = ifd0 + 2 + 12 * inline_only.ifd0.size();
+
+    TiffLayout long_text = inline_only;
+    long_text.ifd0 = {Ascii(0x010F, "A camera maker whose name runs long")};
+    const Bytes text_file = JpegWithExif(long_text);
+    const std::string text = "A camera maker whose name runs long";
+    const size_t text_end = Find(text_file, Bytes(text.begin(), text.end())) + text.size() + 1;
+
+    TiffLayout sub_directory = inline_only;
+    sub_directory.ifd0 = {};
+    sub_directory.exif = std::vector<TiffEntry>{Short(0xA405, {24}), Short(0x8827, {100})};
+    const Bytes exif_file = JpegWithExif(sub_directory);
+    // The EXIF sub-directory follows IFD0 with its one pointer entry.
+    const size_t exif_end = Find(exif_file, ExifPayload(sub_directory)) + 6 + 8 + 18 + 2 + 24;
+
+    TiffLayout gps = inline_only;
+    gps.ifd0 = {};
+    gps.gps = std::vector<TiffEntry>{Rationals(0x0002, {{30, 1}, {15, 1}, {0x12345, 0x6789}})};
+    const Bytes gps_file = JpegWithExif(gps);
+    Bytes last_rational;
+    for (const uint32_t n : {0x12345u, 0x6789u}) {
+      for (int k = 0; k < 4; ++k) {
+        last_rational.push_back(static_cast<unsigned char>(n >> (8 * (le ? k : 3 - k))));
+      }
+    }
+    const size_t gps_end = Find(gps_file, last_rational) + 8;
+
+    // An APP1 segment too short to hold EXIF data is refused on its length.
+    const Bytes short_app1 = JpegFile({Soi(), Segment(0xFE, Bytes(37, 0x20)),
+                                       SegmentWithLength(0xE1, 15, ExifPayload(inline_only)), Eoi()});
+    const size_t length_end = Find(short_app1, {0xFF, 0xE1}) + 4;
+
+    const struct {
+      const char* name;
+      const Bytes& file;
+      size_t last_byte_end;
+    } cases[] = {
+        {"IFD0 entries", ifd0_file, ifd0_end},
+        {"a text value", text_file, text_end},
+        {"EXIF sub-directory entries", exif_file, exif_end},
+        {"GPS rationals", gps_file, gps_end},
+        {"APP1 length field", short_app1, length_end},
+    };
+    for (const auto& c : cases) {
+      EXPECT_EQ(SmallestHead(c.file), c.last_byte_end) << c.name << (le ? " II" : " MM");
+      const PartsRead whole = ReadWhole(c.file);
+      const PartsRead inside = ReadInParts(c.file, c.last_byte_end, c.file.size());
+      EXPECT_EQ(inside.first, whole.first) << c.name;
+      EXPECT_EQ(inside.record, whole.record) << c.name;
+      EXPECT_EQ(ReadInParts(c.file, c.last_byte_end - 1, c.file.size()).first,
+                exif_result::needs_whole_file)
+          << c.name;
+    }
+  }
+}
+
+TEST(PartialRead, TheTailMustHoldTheLastEndMarker) {
+  const Bytes frame = Frame(true, false, true);
+  for (const size_t padding : {size_t{0}, size_t{1}, size_t{100}}) {
+    const Bytes file = JpegFile({frame, Bytes(padding, 0xD9)});  // no FF in the padding
+    const size_t needed = padding + 2;
+    EXPECT_EQ(ReadInParts(file, file.size(), needed).first, ReadWhole(file).first) << padding;
+    EXPECT_EQ(ReadInParts(file, file.size(), needed - 1).first, exif_result::needs_whole_file)
+        << padding;
+  }
+  // Without any end marker the tail must reach back to the second byte.
+  const Bytes unended = JpegFile({Soi(), App1Exif(SurveyLayout(SurveyFrame())), ScanData(64)});
+  EXPECT_EQ(ReadInParts(unended, 2, unended.size() - 1).first, exif_result::not_jpeg);
+  EXPECT_EQ(ReadInParts(unended, 2, unended.size() - 2).first, exif_result::needs_whole_file);
+}
+
+TEST(PartialRead, AFileWithoutApp1IsSearchedToItsEndMarker) {
+  const Bytes file = JpegFile({Soi(), ScanData(500), Eoi(), Bytes(30, 0)});
+  const size_t end = file.size() - 30;
+  EXPECT_EQ(SmallestHead(file), end);
+  EXPECT_EQ(ReadInParts(file, end, 32).first, exif_result::no_exif_data);
+}
+
+}  // namespace

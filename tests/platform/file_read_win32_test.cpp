@@ -1,0 +1,54 @@
+// Reading image files on Windows: the reason given for each kind of file
+// that cannot be read.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/read_parts.h"
+#include "support/test_files.h"
+
+namespace {
+
+using platform::FileRead;
+
+TEST(FileRead, WhatCannotBeReadSaysWhy) {
+  testsupport::ScopedTempDir dir;
+  testsupport::MakeFolders(dir.Join("folder.jpg"));
+  const std::string held = dir.Join("held.jpg");
+  testsupport::WriteFile(held, "x");
+  // Another program holding the file with no sharing.
+  const HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  std::string long_path = dir.path();
+  while (long_path.size() < 270) long_path = platform::JoinPath(long_path, "long-folder-name");
+
+  const struct {
+    std::string path;
+    FileRead result;
+    const char* why;
+  } cases[] = {
+      {dir.Join("missing.jpg"), FileRead::kMissing, "no longer there"},
+      {dir.Join("folder.jpg"), FileRead::kNotAFile, "a folder"},
+      {"NUL", FileRead::kNotAFile, "a device"},
+      {held, FileRead::kCannotOpen, "cannot be opened: another program holds it, or no permission"},
+      {dir.Join("?.jpg"), FileRead::kCannotOpen,
+       "its name has characters outside the system's code page"},
+      {long_path, FileRead::kCannotOpen, "its path is longer than Windows paths may be (259)"},
+  };
+  for (const auto& c : cases) {
+    const testsupport::Delivered got = testsupport::ReadParts(c.path, 16, 4);
+    EXPECT_EQ(got.result, c.result) << c.path;
+    EXPECT_EQ(got.why, c.why) << c.path;
+    EXPECT_TRUE(got.calls.empty()) << c.path;
+  }
+  CloseHandle(handle);
+}
+
+}  // namespace
