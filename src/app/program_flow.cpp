@@ -7,6 +7,7 @@
 #include <iostream>
 #include <locale>
 #include <new>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -48,27 +49,47 @@ std::string KeyAt(const SettingsTable& table, int position) {
   return it == table.end() ? std::string() : it->first;
 }
 
-// With fewer than six values the roles have no source, and an empty output
-// folder would put error.json at the root of the drive: stop before anything
-// is created or scanned.
+// A folder is handed to the system as a C string: a NUL byte ends it.
+bool FolderTextEmpty(const std::string& value) { return std::string(value.c_str()).empty(); }
+
+// With fewer than six values the roles have no source. An empty output
+// folder would put error.json at the root of the drive, and an empty image
+// folder would scan the root of the drive on Windows and nothing elsewhere:
+// stop before anything is created or scanned.
 bool SettingsUsable(const std::string& path, const SettingsTable& table,
                     const std::vector<std::string>& values) {
   if (values.size() < kRoleCount) {
-    std::cerr << "exifcheck: the settings file " << path << " holds " << values.size()
-              << (values.size() == 1 ? " entry" : " entries")
-              << "; six are needed (focal-length, GPS, maker and resolution switches, "
-                 "image folder, output folder, in ascending key order)"
-              << std::endl;
+    std::ostringstream message;
+    message << "the settings file " << path << " holds " << values.size()
+            << (values.size() == 1 ? " entry" : " entries")
+            << "; six are needed (focal-length, GPS, maker and resolution switches, "
+               "image folder, output folder, in ascending key order)";
+    platform::Warn(message.str());
     return false;
   }
-  // The folder is handed to the system as a C string: a NUL byte ends it.
-  if (std::string(values[kOutputFolder].c_str()).empty()) {
-    std::cerr << "exifcheck: the output folder (the sixth entry in key order, key \""
-              << KeyAt(table, kOutputFolder) << "\" in " << path
-              << ") is empty; error.json would land at the root of the drive" << std::endl;
+  if (FolderTextEmpty(values[kImageFolder])) {
+    platform::Warn("the image folder (the fifth entry in key order, key \"" +
+                   KeyAt(table, kImageFolder) + "\" in " + path +
+                   ") is empty; nothing would be checked");
+    return false;
+  }
+  if (FolderTextEmpty(values[kOutputFolder])) {
+    platform::Warn("the output folder (the sixth entry in key order, key \"" +
+                   KeyAt(table, kOutputFolder) + "\" in " + path +
+                   ") is empty; error.json would land at the root of the drive");
     return false;
   }
   return true;
+}
+
+// Told last, so that it stands under everything a long run printed.
+void TellIncomplete(const ScanProblems& scan, const ReadProblems& reads) {
+  std::ostringstream message;
+  message << "the all-clear covers only what was checked: " << reads.unread.size()
+          << (reads.unread.size() == 1 ? " file" : " files") << " and " << scan.unlisted.size()
+          << (scan.unlisted.size() == 1 ? " folder" : " folders")
+          << " could not be, named above (exit status 4)";
+  platform::Warn(message.str());
 }
 
 }  // namespace
@@ -93,18 +114,23 @@ int RunChecked(int argc, char* argv[]) {
 
   EchoArguments(argc, argv);
   const std::string settings_path = argv[1];
-  {
-    std::ifstream probe(settings_path.c_str());
-    if (!probe.is_open()) {
-      std::cout << "open file failed!" << std::endl;
-      return kExitReported;
-    }
+  // Opened once and read from this stream. A folder opens as a stream on
+  // POSIX but holds no settings: it is a file that cannot be opened.
+  std::ifstream settings_file(settings_path.c_str());
+  if (!settings_file.is_open() || platform::IsFolder(settings_path)) {
+    std::cout << "open file failed!" << std::endl;
+    return kExitReported;
   }
 
   SettingsTable settings;
-  ReadSettingsFile(settings_path, settings);
+  const bool read_to_end = ReadSettings(settings_file, settings);
+  settings_file.close();
   std::vector<std::string> values;
   PrintSettings(settings, values);
+  if (!read_to_end) {
+    platform::Warn("the settings file " + settings_path + " could not be read to its end");
+    return kExitBadSettings;
+  }
   if (!SettingsUsable(settings_path, settings, values)) return kExitBadSettings;
 
   const bool focal_length_on = SwitchOn(values[kFocalLengthSwitch]);
@@ -116,23 +142,40 @@ int RunChecked(int argc, char* argv[]) {
 
   if (!platform::PathExists(output_folder)) platform::MakeFolder(output_folder);
 
-  const ImageList images = ScanImageFolder(image_folder);
+  ScanProblems scan;
+  const ImageList images = ScanImageFolder(image_folder, &scan);
+  if (!scan.folder_listed) {
+    // Checks over an empty list would end in the all-clear message.
+    platform::Warn("the image folder " + image_folder + " (key \"" +
+                   KeyAt(settings, kImageFolder) + "\" in " + settings_path +
+                   ") cannot be listed: " + scan.folder_error + "; nothing was checked");
+    return kExitBadSettings;
+  }
 
   CheckFindings findings;
+  ReadProblems reads;
   bool resolution_flag = false;
   bool maker_flag = false;
   bool focal_length_flag = false;
   bool gps_flag = false;
-  if (resolution_on) CheckResolution(images, findings[kResolutionFindings], resolution_flag);
-  if (maker_on) CheckMaker(images, findings[kMakerFindings], maker_flag);
-  if (focal_length_on) CheckFocalLength(images, findings[kFocalLengthFindings], focal_length_flag);
-  if (gps_on) CheckGps(images, findings[kGpsFindings], gps_flag);
+  if (resolution_on) {
+    CheckResolution(images, findings[kResolutionFindings], resolution_flag, &reads);
+  }
+  if (maker_on) CheckMaker(images, findings[kMakerFindings], maker_flag, &reads);
+  if (focal_length_on) {
+    CheckFocalLength(images, findings[kFocalLengthFindings], focal_length_flag, &reads);
+  }
+  if (gps_on) CheckGps(images, findings[kGpsFindings], gps_flag, &reads);
 
   if (resolution_flag || maker_flag || focal_length_flag || gps_flag) {
     WriteErrorReport(findings, output_folder);
     return kExitReported;
   }
   std::cout << kAllClearMessage << std::endl;
+  if (!reads.unread.empty() || !scan.unlisted.empty()) {
+    TellIncomplete(scan, reads);
+    return kExitIncomplete;
+  }
   return kExitAllClear;
 }
 
@@ -145,7 +188,7 @@ int RunExifCheck(int argc, char* argv[]) {
   } catch (const std::bad_alloc&) {
     // An orderly end with a reason instead of an abort and a core dump.
     std::cout.flush();
-    std::cerr << "exifcheck: out of memory; the run was stopped" << std::endl;
+    platform::Warn("out of memory; the run was stopped");
     return kExitOutOfMemory;
   }
 }

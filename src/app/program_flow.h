@@ -2,12 +2,15 @@
 #ifndef EXIFCHECK_APP_PROGRAM_FLOW_H_
 #define EXIFCHECK_APP_PROGRAM_FLOW_H_
 
-/// Exit statuses: all images consistent (or nothing to do), images reported
-/// or the settings file unopenable, and settings the run cannot work with.
+/// Exit statuses: all images consistent (or nothing to do); images reported
+/// or the settings file unopenable; settings the run cannot work with (an
+/// image folder that cannot be listed among them); memory ran out; and
+/// nothing reported, but files or folders that could not be checked.
 constexpr int kExitAllClear = 0;
 constexpr int kExitReported = 1;
 constexpr int kExitBadSettings = 2;
 constexpr int kExitOutOfMemory = 3;
+constexpr int kExitIncomplete = 4;
 
 /// Runs the tool on its command line: argv[1] is the settings file, further
 /// arguments are only echoed. Returns the exit status.

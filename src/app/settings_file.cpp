@@ -13,12 +13,19 @@ bool ReadSettingsFile(const std::string& path, SettingsTable& table) {
     std::cout << "file open error" << std::endl;
     return false;
   }
+  ReadSettings(file, table);
+  return true;
+}
+
+bool ReadSettings(std::istream& in, SettingsTable& table) {
+  table.clear();
   std::string line, key, value;
-  while (std::getline(file, line)) {
-    platform::DropTextModeCarriageReturn(&line, !file.eof());
+  while (std::getline(in, line)) {
+    platform::DropTextModeCarriageReturn(&line, !in.eof());
     if (SplitSettingsLine(line, key, value)) table[key] = value;
   }
-  return true;
+  // The end of the file sets failbit with eofbit; only badbit is a failed read.
+  return !in.bad();
 }
 
 bool SplitSettingsLine(const std::string& line, std::string& key, std::string& value) {

@@ -4,6 +4,7 @@
 #ifndef EXIFCHECK_APP_SETTINGS_FILE_H_
 #define EXIFCHECK_APP_SETTINGS_FILE_H_
 
+#include <istream>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +16,11 @@ using SettingsTable = std::map<std::string, std::string>;
 /// replaces the value of an earlier line with the same key. Prints
 /// "file open error" and returns false when the file cannot be opened.
 bool ReadSettingsFile(const std::string& path, SettingsTable& table);
+
+/// Empties `table`, then fills it from the lines of `in`, opened as a text
+/// file. Returns false when a read fails before the end of the file; the
+/// entries read up to there stay.
+bool ReadSettings(std::istream& in, SettingsTable& table);
 
 /// Splits one line into a trimmed key and value. Returns false for a line
 /// that carries no entry: empty, a comment, no "=" before the comment, or an

@@ -1,11 +1,11 @@
 // File names of reported images.
 #include "checks/check_findings.h"
 
+#include "platform/platform.h"
+
 std::string FileNameFromPath(std::string path) {
-  // Both separators count, so names read the same whichever system made the path.
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  const std::string::size_type last = path.rfind('\\');
+  // On Windows both slashes end a folder name; on POSIX only '/' does, and
+  // x\y.jpg is one file of that name, reported as such.
+  const std::string::size_type last = path.find_last_of(platform::kPathSeparators);
   return last == std::string::npos ? path : path.substr(last + 1);
 }

@@ -41,20 +41,30 @@ bool GpsKey(const ExifRecord& record, std::string* key) {
   return true;
 }
 
+void RunCheck(const ImageList& images, KeyFunction key_of, ReportRule rule,
+              std::vector<std::string>& findings, bool& flag, ReadProblems* problems) {
+  ReadProblems own;
+  RunGroupingCheck(images, key_of, rule, findings, flag, problems != nullptr ? *problems : own);
+}
+
 }  // namespace
 
-void CheckResolution(const ImageList& images, std::vector<std::string>& findings, bool& flag) {
-  RunGroupingCheck(images, ResolutionKey, ReportRule::kRunningMaximum, findings, flag);
+void CheckResolution(const ImageList& images, std::vector<std::string>& findings, bool& flag,
+                     ReadProblems* problems) {
+  RunCheck(images, ResolutionKey, ReportRule::kRunningMaximum, findings, flag, problems);
 }
 
-void CheckMaker(const ImageList& images, std::vector<std::string>& findings, bool& flag) {
-  RunGroupingCheck(images, MakerKey, ReportRule::kRunningMaximum, findings, flag);
+void CheckMaker(const ImageList& images, std::vector<std::string>& findings, bool& flag,
+                ReadProblems* problems) {
+  RunCheck(images, MakerKey, ReportRule::kRunningMaximum, findings, flag, problems);
 }
 
-void CheckFocalLength(const ImageList& images, std::vector<std::string>& findings, bool& flag) {
-  RunGroupingCheck(images, FocalLengthKey, ReportRule::kSpecialKeys, findings, flag);
+void CheckFocalLength(const ImageList& images, std::vector<std::string>& findings, bool& flag,
+                      ReadProblems* problems) {
+  RunCheck(images, FocalLengthKey, ReportRule::kSpecialKeys, findings, flag, problems);
 }
 
-void CheckGps(const ImageList& images, std::vector<std::string>& findings, bool& flag) {
-  RunGroupingCheck(images, GpsKey, ReportRule::kSpecialKeys, findings, flag);
+void CheckGps(const ImageList& images, std::vector<std::string>& findings, bool& flag,
+              ReadProblems* problems) {
+  RunCheck(images, GpsKey, ReportRule::kSpecialKeys, findings, flag, problems);
 }

@@ -14,16 +14,19 @@ namespace {
 // What a check reads of a file before it reads it whole. A camera writes its
 // EXIF block straight after the start of the file, and its end marker at the
 // very end; a frame whose data lie elsewhere is read whole, with the same
-// answer. 16 KiB holds the EXIF block of every camera the tool has met (the
-// block of a survey frame takes 1-3 KiB; the thumbnail after it is not
-// read), 4 KiB of tail any padding a writer leaves after the end marker.
+// answer. The directories and values of a survey frame's EXIF block take a
+// few KiB before its thumbnail, which is not read; 4 KiB of tail leave room
+// for padding a writer puts after the end marker.
 constexpr std::uint32_t kHeadBytes = 16 * 1024;
 constexpr std::uint32_t kTailBytes = 4 * 1024;
 
-// Reads the image at `path` and forms its key. Returns false when the image
-// joins no group: unreadable files are skipped, and the key function may
-// leave an image out.
-bool KeyImage(const std::string& path, KeyFunction key_of, std::string* key) {
+enum class Keyed { kGrouped, kLeftOut, kUnread };
+
+// Reads the image at `path` and forms its key. An image that the key
+// function leaves out is read all the same; an unread one is named once.
+Keyed KeyImage(const ImageList& images, std::size_t index, KeyFunction key_of,
+               ReadProblems& problems, std::string* key) {
+  const std::string& path = images[index];
   bool keyed = false;
   std::string why;
   const auto consume = [&](const platform::FileParts& parts) {
@@ -41,15 +44,19 @@ bool KeyImage(const std::string& path, KeyFunction key_of, std::string* key) {
   };
   switch (platform::ReadImageFile(path, kHeadBytes, kTailBytes, consume, &why)) {
     case platform::FileRead::kRead:
-      return keyed;
+      return keyed ? Keyed::kGrouped : Keyed::kLeftOut;
     case platform::FileRead::kTooLarge:
       // A video beside the photos, say: never an image, and it must not vanish.
-      std::cerr << "exifcheck: " << path << " is 2 GiB or larger; grouped under \"error\""
-                << std::endl;
+      if (problems.too_large.insert(index).second) {
+        platform::Warn(path + " is 2 GiB or larger; grouped under \"error\"");
+      }
       *key = kErrorKey;
-      return true;
+      return Keyed::kGrouped;
     default:
-      return false;
+      // The numbered line stays as it is; what the check could not look at
+      // must not pass for checked.
+      if (problems.unread.insert(index).second) platform::Warn("not checked: " + path + ": " + why);
+      return Keyed::kUnread;
   }
 }
 
@@ -78,14 +85,14 @@ bool GroupReported(ReportRule rule, const std::string& key, int size, int* runni
 }
 
 void RunGroupingCheck(const ImageList& images, KeyFunction key_of, ReportRule rule,
-                      std::vector<std::string>& findings, bool& flag) {
+                      std::vector<std::string>& findings, bool& flag, ReadProblems& problems) {
   std::cout << std::endl << "The number of images: " << images.size() << std::endl;
 
   ImageGroups groups;
   std::string key;
   for (std::size_t i = 0; i < images.size(); ++i) {
     std::cout << kImageSequence << i + 1 << std::endl;
-    if (KeyImage(images[i], key_of, &key)) groups[key].push_back(i);
+    if (KeyImage(images, i, key_of, problems, &key) == Keyed::kGrouped) groups[key].push_back(i);
   }
 
   int running_maximum = 0;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,11 +28,22 @@ enum class ReportRule {
 /// std::string orders keys by their bytes taken as unsigned.
 using ImageGroups = std::map<std::string, std::vector<std::size_t>>;
 
+/// The files of one run that its checks could not read, by their place in
+/// the image list, each told on standard error only the first time a check
+/// meets it; and the files too large to be images, told likewise.
+struct ReadProblems {
+  std::set<std::size_t> unread;
+  std::set<std::size_t> too_large;
+};
+
 /// Whether the group met at this point of the walk is reported. Updates the
 /// running maximum, which starts at 0 for each walk.
 bool GroupReported(ReportRule rule, const std::string& key, int size, int* running_maximum);
 
+/// One check over `images`. Files it cannot read join no group; each is
+/// named on standard error unless `problems` holds it already, and is added
+/// there.
 void RunGroupingCheck(const ImageList& images, KeyFunction key_of, ReportRule rule,
-                      std::vector<std::string>& findings, bool& flag);
+                      std::vector<std::string>& findings, bool& flag, ReadProblems& problems);
 
 #endif  // EXIFCHECK_CHECKS_GROUPING_CHECK_H_

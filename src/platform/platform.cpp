@@ -2,7 +2,11 @@
 // lives in the _posix and _win32 sources beside this one.
 #include "platform/platform.h"
 
+#include <iostream>
+
 namespace platform {
+
+void Warn(const std::string& message) { std::cerr << "exifcheck: " << message << std::endl; }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   std::string path = folder;

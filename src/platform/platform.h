@@ -17,14 +17,26 @@
 
 namespace platform {
 
+/// Writes one line to standard error: "exifcheck: " and `message`. Every
+/// message the tool adds to its fixed console texts goes this way, so
+/// standard output carries those texts alone.
+void Warn(const std::string& message);
+
 /// The folder separator that joins paths: '\\' on Windows, '/' elsewhere.
 extern const char kPathSeparator;
+
+/// Every byte that ends a folder name in a path: both slashes on Windows,
+/// only '/' elsewhere, where a backslash is a byte like any other.
+extern const char kPathSeparators[];
 
 /// `folder`, the separator, then `name`; neither part is normalised.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 /// True when something exists at `path` (the C runtime's access with mode 0).
 bool PathExists(const std::string& path);
+
+/// True when `path` names a folder (a link to one included).
+bool IsFolder(const std::string& path);
 
 /// Creates the last element of `path`; parents are not made, failure is silent.
 void MakeFolder(const std::string& path);
@@ -50,8 +62,10 @@ struct FolderEntry {
 
 /// Lists `folder`, in the order the system delivers (byte order of the names
 /// where the system has none), "." and ".." included where the system
-/// delivers them. Returns false when the folder cannot be listed.
-bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry>* entries);
+/// delivers them. Returns false when the folder cannot be listed, with the
+/// system's reason in `why` when it is not null.
+bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry>* entries,
+                std::string* why = nullptr);
 
 /// How reading one image file went.
 enum class FileRead {

@@ -10,12 +10,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace platform {
 
 const char kPathSeparator = '/';
+const char kPathSeparators[] = "/";
 
 bool PathExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 void MakeFolder(const std::string& path) { (void)mkdir(path.c_str(), 0777); }
 
@@ -35,11 +43,15 @@ bool EntryIsFolder(const std::string& folder, const dirent& entry) {
 
 }  // namespace
 
-bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry>* entries) {
+bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry>* entries,
+                std::string* why) {
   entries->clear();
   *id = FolderId();
   DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return false;
+  if (dir == nullptr) {
+    if (why != nullptr) *why = std::strerror(errno);
+    return false;
+  }
   struct stat st;
   if (fstat(dirfd(dir), &st) == 0) {
     id->known = true;

@@ -8,25 +8,43 @@
 
 #include <direct.h>
 #include <io.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 
 const char kPathSeparator = '\\';
+const char kPathSeparators[] = "\\/";
 
 bool PathExists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
 
+bool IsFolder(const std::string& path) {
+  struct _stat64 st;
+  return _stat64(path.c_str(), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFDIR;
+}
+
 void MakeFolder(const std::string& path) { (void)_mkdir(path.c_str()); }
 
-bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry>* entries) {
+bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry>* entries,
+                std::string* why) {
   entries->clear();
   *id = FolderId();
   // "*.*" matches every name, with or without a dot.
   const std::string pattern = std::string(folder.c_str()) + "\\*.*";
   struct _finddata64i32_t found;
   const intptr_t search = _findfirst64i32(pattern.c_str(), &found);
-  if (search == -1) return false;
+  if (search == -1) {
+    // The enumeration says "no such file" for a missing folder and for a
+    // file, and "invalid argument" for a name it cannot take.
+    if (why != nullptr) {
+      *why = errno == ENOENT && std::strlen(pattern.c_str()) >= 260 ? "path longer than Windows paths may be"
+                                                                  : std::strerror(errno);
+    }
+    return false;
+  }
   do {
     FolderEntry item;
     item.name = found.name;

@@ -10,17 +10,25 @@ namespace {
 // `ancestors` holds the folders on the current descent path, so that a link
 // back into one of them is not followed again and the scan always ends.
 void ScanInto(const std::string& folder, std::vector<platform::FolderId>& ancestors,
-              ImageList& result) {
+              ImageList& result, ScanProblems& problems) {
   platform::FolderId id;
   std::vector<platform::FolderEntry> entries;
-  if (!platform::ListFolder(folder, &id, &entries)) {
+  std::string why;
+  if (!platform::ListFolder(folder, &id, &entries, &why)) {
     std::cout << "can not found the file ... " << std::endl;
+    if (ancestors.empty()) {
+      // The caller tells the image folder itself, by its setting.
+      problems.folder_listed = false;
+      problems.folder_error = why;
+    } else {
+      platform::Warn("not checked: " + folder + ": the folder cannot be listed (" + why + ")");
+      problems.unlisted.push_back(folder);
+    }
     return;
   }
   for (const platform::FolderId& ancestor : ancestors) {
     if (platform::SameFolder(id, ancestor)) {
-      std::cerr << "exifcheck: not scanning " << folder
-                << " again: it leads back into a folder being scanned" << std::endl;
+      platform::Warn("not scanning " + folder + " again: it leads back into a folder being scanned");
       return;
     }
   }
@@ -29,7 +37,7 @@ void ScanInto(const std::string& folder, std::vector<platform::FolderId>& ancest
     if (!entry.is_folder) {
       result.push_back(platform::JoinPath(folder, entry.name));
     } else if (entry.name != "." && entry.name != "..") {
-      ScanInto(platform::JoinPath(folder, entry.name), ancestors, result);
+      ScanInto(platform::JoinPath(folder, entry.name), ancestors, result, problems);
     }
   }
   ancestors.pop_back();
@@ -37,9 +45,10 @@ void ScanInto(const std::string& folder, std::vector<platform::FolderId>& ancest
 
 }  // namespace
 
-ImageList ScanImageFolder(const std::string& folder) {
+ImageList ScanImageFolder(const std::string& folder, ScanProblems* problems) {
   ImageList result;
   std::vector<platform::FolderId> ancestors;
-  ScanInto(folder, ancestors, result);
+  ScanProblems ignored;
+  ScanInto(folder, ancestors, result, problems != nullptr ? *problems : ignored);
   return result;
 }

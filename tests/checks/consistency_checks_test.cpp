@@ -52,7 +52,7 @@ TEST(ConsistencyChecks, KeysOfEachCheck) {
   testsupport::ScopedTempDir dir;
   struct Case {
     const char* what;
-    void (*check)(const ImageList&, std::vector<std::string>&, bool&);
+    CheckFunction check;
     testsupport::SurveyFrame frame;
     std::string key;  // empty: no group at all
   };
@@ -75,7 +75,7 @@ TEST(ConsistencyChecks, KeysOfEachCheck) {
     std::vector<std::string> findings;
     bool flag = false;
     testing::internal::CaptureStdout();
-    c.check({path}, findings, flag);
+    c.check({path}, findings, flag, nullptr);
     const std::string printed = testing::internal::GetCapturedStdout();
     std::vector<std::string> lines = {"", "The number of images: 1", Numbered(kImageSequence, 1)};
     if (!c.key.empty()) lines.insert(lines.end(), {c.key, "1", ""});
@@ -93,7 +93,7 @@ TEST(ConsistencyChecks, EmptyListPrintsOnlyTheHeader) {
     std::vector<std::string> findings;
     bool flag = false;
     testing::internal::CaptureStdout();
-    check({}, findings, flag);
+    check({}, findings, flag, nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               CapturedLines({"", "The number of images: 0"}));
     EXPECT_FALSE(flag);

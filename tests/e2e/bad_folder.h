@@ -1,5 +1,6 @@
 // The runs of the bad-folder tests: only the focal-length check on, so a
-// good frame's key is "24" and anything unreadable stands out in the counts.
+// good frame's key is "24" and anything unreadable stands out in the counts;
+// or all four, to see that an unreadable file is named once per run.
 #ifndef EXIFCHECK_TESTS_E2E_BAD_FOLDER_H_
 #define EXIFCHECK_TESTS_E2E_BAD_FOLDER_H_
 
@@ -15,17 +16,52 @@
 namespace badfolder {
 
 inline std::vector<std::string> FocalSettings(const testsupport::ScopedTempDir& dir,
-                                              const std::string& images) {
-  return {"a=true", "b=off", "c=off", "d=off", "e=" + images, "f=" + dir.Join("out")};
+                                              const std::string& images, bool all = false) {
+  const std::string others = all ? "true" : "off";
+  return {"a=true", "b=" + others, "c=" + others, "d=" + others, "e=" + images,
+          "f=" + dir.Join("out")};
 }
 
 inline testsupport::ToolRun RunFocalCheck(const testsupport::ScopedTempDir& dir,
                                           const std::string& images,
-                                          const testsupport::ToolOptions& options = {}) {
+                                          const testsupport::ToolOptions& options = {},
+                                          bool all = false) {
   std::string text;
-  for (const std::string& line : FocalSettings(dir, images)) text += line + "\n";
+  for (const std::string& line : FocalSettings(dir, images, all)) text += line + "\n";
   testsupport::WriteFile(dir.Join("settings.ini"), text);
   return testsupport::RunTool({dir.Join("settings.ini")}, options);
+}
+
+inline testsupport::ToolRun RunAllChecks(const testsupport::ScopedTempDir& dir,
+                                         const std::string& images,
+                                         const testsupport::ToolOptions& options = {}) {
+  return RunFocalCheck(dir, images, options, true);
+}
+
+// How often `text` stands in `within`.
+inline int Occurrences(const std::string& within, const std::string& text) {
+  int count = 0;
+  for (auto at = within.find(text); at != std::string::npos; at = within.find(text, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// The console lines of a run of all four checks over `count` images of
+// which `good` are survey frames and the rest could not be read, the
+// settings and any scan messages left out: each check's header, numbers
+// and the good frames' one group; the GPS check groups none of them.
+inline std::vector<std::string> AllChecksOverGoodFrames(int count, int good) {
+  std::vector<std::string> lines;
+  for (const char* key : {"4000*3000", "SurveyCam", "24", ""}) {
+    lines.push_back("");
+    lines.push_back("The number of images: " + std::to_string(count));
+    for (int i = 1; i <= count; ++i) lines.push_back(kImageSequence + std::to_string(i));
+    if (*key != '\0') {
+      lines.insert(lines.end(), {key, std::to_string(good), ""});
+    }
+  }
+  return lines;
 }
 
 // The console lines of such a run up to the first group: the echo, the

@@ -1,6 +1,7 @@
-// What only a POSIX image folder holds: sockets, files and folders the user
-// may not open, trees deeper than any Windows path. The run always completes
-// and checks every other image.
+// What only a POSIX image folder holds: FIFOs, sockets, broken links, files
+// and folders the user may not open, trees deeper than any Windows path. The
+// run always completes, checks every other image, and names what it could
+// not check.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -18,27 +19,6 @@ namespace {
 using badfolder::Joined;
 using badfolder::RunHead;
 using testsupport::ConsoleLines;
-
-TEST(BadFolder, SocketIsNumberedButSkipped) {
-  testsupport::ScopedTempDir dir;
-  const std::string images = dir.Join("images");
-  testsupport::WriteFile(platform::JoinPath(images, "a.jpg"),
-                         testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
-  const std::string socket_path = platform::JoinPath(images, "sock");
-  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
-  std::strcpy(address.sun_path, socket_path.c_str());
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  listen(fd, 1);
-
-  const testsupport::ToolRun run = badfolder::RunFocalCheck(dir, images);
-  close(fd);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, ConsoleLines(Joined(Joined(RunHead(dir, images, 2), {"24", "1", ""}),
-                                         badfolder::AllClearLines())));
-}
 
 TEST(BadFolder, TwoHundredLevelsDeep) {
   testsupport::ScopedTempDir dir;
@@ -61,20 +41,59 @@ TEST(BadFolder, TwoHundredLevelsDeep) {
   EXPECT_EQ(run.err, "");
 }
 
-// Root opens every file, so as root the tool runs as "nobody" for this.
-TEST(BadFolder, UnreadableFileIsNumberedButSkippedSilently) {
+// Every kind of entry a check cannot read, beside two good frames: each is
+// numbered on the console but in no group, named once on standard error
+// though four checks meet it, and the run ends with status 4 under the
+// all-clear message. Root opens every file, so as root the tool runs as
+// "nobody" for this.
+TEST(BadFolder, EveryUnreadableEntryIsNamedOnceAndTheStatusIsFour) {
   testsupport::ScopedTempDir dir;
   const std::string images = dir.Join("images");
-  const std::string locked = badfolder::WriteFramesAround(images, "b-locked.jpg");
-  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  const auto in = [&images](const std::string& name) { return platform::JoinPath(images, name); };
+  testsupport::Bytes big = testsupport::MakeSurveyJpeg(testsupport::SurveyFrame());
+  big.resize(big.size() + 256 * 1024);  // read as head and tail
+  testsupport::WriteFile(in("a.jpg"), big);
+  testsupport::WriteFile(in("z.jpg"), testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
+  ASSERT_EQ(mkfifo(in("b-fifo.jpg").c_str(), 0666), 0);
+  ASSERT_EQ(chmod(in("b-fifo.jpg").c_str(), 0666), 0);
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(in("c-sock").size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, in("c-sock").c_str());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(symlink(dir.Join("nowhere").c_str(), in("d-broken.jpg").c_str()), 0);
+  testsupport::WriteFile(in("e-locked.jpg"), badfolder::NoFocalJpeg());
+  ASSERT_EQ(chmod(in("e-locked.jpg").c_str(), 0), 0);
+  testsupport::WriteFile(platform::JoinPath(in("f-locked"), "g.jpg"), badfolder::NoFocalJpeg());
+  ASSERT_EQ(chmod(in("f-locked").c_str(), 0), 0);
   testsupport::ToolOptions as_user;
   as_user.unprivileged = true;
 
-  const testsupport::ToolRun run = badfolder::RunFocalCheck(dir, images, as_user);
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, ConsoleLines(Joined(Joined(RunHead(dir, images, 3), {"24", "2", ""}),
-                                         badfolder::AllClearLines())));
-  EXPECT_EQ(run.err, "");
+  const testsupport::ToolRun run = badfolder::RunAllChecks(dir, images, as_user);
+  close(fd);
+  EXPECT_EQ(run.status, 4) << run.err;
+  std::vector<std::string> expected{dir.Join("settings.ini")};
+  expected = Joined(expected, badfolder::FocalSettings(dir, images, true));
+  expected.push_back("can not found the file ... ");
+  expected = Joined(expected, badfolder::AllChecksOverGoodFrames(6, 2));
+  EXPECT_EQ(run.out, ConsoleLines(Joined(expected, badfolder::AllClearLines())));
+  const struct {
+    const char* name;
+    const char* reason;
+  } named[] = {
+      {"b-fifo.jpg", "a FIFO"},
+      {"c-sock", "a socket"},
+      {"d-broken.jpg", "a link to nothing"},
+      {"e-locked.jpg", "cannot be opened: Permission denied"},
+      {"f-locked", "the folder cannot be listed (Permission denied)"},
+  };
+  for (const auto& n : named) {
+    EXPECT_EQ(badfolder::Occurrences(run.err, "not checked: " + in(n.name) + ": " + n.reason), 1)
+        << n.name << "\n" << run.err;
+  }
+  EXPECT_EQ(badfolder::Occurrences(run.err, "not checked"), 5) << run.err;
+  EXPECT_NE(run.err.find("4 files and 1 folder"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // What a Windows image folder holds that POSIX has not: files another
-// program holds open without sharing, and trees deeper than the longest
-// narrow path. The run always completes and checks every other image.
+// program holds open without sharing, names outside the code page, and trees
+// deeper than the longest narrow path. The run always completes, checks
+// every other image, and names what it could not check.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -17,20 +18,48 @@ using badfolder::Joined;
 using badfolder::RunHead;
 using testsupport::ConsoleLines;
 
-TEST(BadFolder, FileHeldWithoutSharingIsNumberedButSkippedSilently) {
+// A file another program holds without sharing, and one whose name has
+// characters the code page lacks: each is numbered but in no group, named
+// once though four checks meet it, and the run ends with status 4.
+TEST(BadFolder, FilesThatCannotBeOpenedAreNamedOnceAndTheStatusIsFour) {
   testsupport::ScopedTempDir dir;
   const std::string images = dir.Join("images");
   const std::string held = badfolder::WriteFramesAround(images, "b-held.jpg");
   const HANDLE handle = CreateFileA(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  // U+4E2D U+6587: listed through a code page without them as "??.jpg".
+  const std::wstring wide_images(images.begin(), images.end());
+  const HANDLE foreign = CreateFileW((wide_images + L"\\b2-\u4e2d\u6587.jpg").c_str(),
+                                     GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+  ASSERT_NE(foreign, INVALID_HANDLE_VALUE);
+  const testsupport::Bytes frame = testsupport::MakeSurveyJpeg(testsupport::SurveyFrame());
+  DWORD written = 0;
+  WriteFile(foreign, frame.data(), static_cast<DWORD>(frame.size()), &written, nullptr);
+  CloseHandle(foreign);
+  const bool code_page_lacks_them = GetACP() != 936 && GetACP() != 65001;
 
-  const testsupport::ToolRun run = badfolder::RunFocalCheck(dir, images);
+  const testsupport::ToolRun run = badfolder::RunAllChecks(dir, images);
   CloseHandle(handle);
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, ConsoleLines(Joined(Joined(RunHead(dir, images, 3), {"24", "2", ""}),
-                                         badfolder::AllClearLines())));
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.status, 4) << run.err;
+  std::vector<std::string> expected{dir.Join("settings.ini")};
+  expected = Joined(expected, badfolder::FocalSettings(dir, images, true));
+  const int unread = code_page_lacks_them ? 2 : 1;
+  expected = Joined(expected, badfolder::AllChecksOverGoodFrames(4, 4 - unread));
+  EXPECT_EQ(run.out, ConsoleLines(Joined(expected, badfolder::AllClearLines())));
+  EXPECT_EQ(badfolder::Occurrences(
+                run.err, "not checked: " + held +
+                             ": cannot be opened: another program holds it, or no permission"),
+            1)
+      << run.err;
+  if (code_page_lacks_them) {
+    EXPECT_EQ(badfolder::Occurrences(
+                  run.err, "?.jpg: its name has characters outside the system's code page"),
+              1)
+        << run.err;
+  }
+  EXPECT_EQ(badfolder::Occurrences(run.err, "not checked"), unread) << run.err;
 }
 
 // A narrow path holds at most MAX_PATH bytes: the frames above that depth
@@ -54,6 +83,7 @@ TEST(BadFolder, TreeDeeperThanTheLongestPath) {
 
   const testsupport::ToolRun run = badfolder::RunFocalCheck(dir, images);
   EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(badfolder::Occurrences(run.err, "not checked: " + last_listable), 1) << run.err;
   EXPECT_NE(
       run.out.find(ConsoleLines({"can not found the file ... ", "", "The number of images: 2"})),
       std::string::npos)

@@ -85,15 +85,6 @@ TEST_F(RunSkeleton, AllSwitchesOffGivesAllClearAndCreatesOutputFolder) {
   EXPECT_FALSE(testsupport::FileExists(platform::JoinPath(roles_.output, "error.json")));
 }
 
-TEST_F(RunSkeleton, MissingImageFolderIsReportedAndTheRunGoesOn) {
-  roles_.images = dir_.Join("no-such-folder");
-  WriteSettings(SettingsText(roles_));
-  const ToolRun run = RunTool({settings_});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, ConsoleLines(Concat({settings_}, SettingsLines(roles_))) +
-                         ConsoleLines({"can not found the file ... "}) + AllClear());
-}
-
 TEST_F(RunSkeleton, OutputFolderWithMissingParentIsNotCreated) {
   roles_.output = platform::JoinPath(dir_.Join("absent"), "out");
   WriteSettings(SettingsText(roles_));
@@ -114,17 +105,59 @@ TEST_F(RunSkeleton, FewerThanSixEntriesStopWithStatusTwo) {
   EXPECT_NE(run.err.find("six"), std::string::npos) << run.err;
 }
 
-TEST_F(RunSkeleton, EmptyOutputFolderStopsWithStatusTwo) {
-  for (const std::string& output : {std::string(""), std::string(" \t ")}) {
+// What the settings and the image folder lead to: the end of standard
+// output, whether standard error names a cause, and the exit status. A run
+// that cannot look at its images stops rather than pass them as all clear.
+TEST_F(RunSkeleton, SettingsAndFolderOutcomes) {
+  testsupport::WriteFile(dir_.Join("a-file"), "x");
+  const std::string scan_failed = ConsoleLines({"can not found the file ... "});
+  const struct {
+    const char* name;
+    std::string images, output;  // the values as written in the file
+    std::string settings_path;   // empty: the settings file written here
+    std::string out_tail;        // what standard output ends with; "": the settings
+    const char* err_names;       // a text standard error must hold, or ""
+    int status;
+  } cases[] = {
+      {"all well", roles_.images, roles_.output, "", AllClear(), "", 0},
+      {"empty image folder", "", roles_.output, "", "", "e_images", 2},
+      {"blank image folder", " \t ", roles_.output, "", "", "e_images", 2},
+      {"image folder cut to nothing by a NUL", std::string("\0gone", 5), roles_.output, "", "",
+       "e_images", 2},
+      {"empty output folder", roles_.images, "", "", "", "f_output", 2},
+      {"blank output folder", roles_.images, " \t ", "", "", "f_output", 2},
+      {"missing image folder", dir_.Join("no-such-folder"), roles_.output, "", scan_failed,
+       "no-such-folder", 2},
+      {"image folder is a file", dir_.Join("a-file"), roles_.output, "", scan_failed, "a-file", 2},
+      // One CR is the line end; the other stays in the name.
+      {"image folder with a carriage return", roles_.images + "\r\r", roles_.output, "",
+       scan_failed, "e_images", 2},
+      {"settings path is a folder", roles_.images, roles_.output, dir_.path(),
+       ConsoleLines({"open file failed!"}), "", 1},
+  };
+  for (const auto& c : cases) {
     Roles roles = roles_;
-    roles.output = output;
-    roles.resolution = "true";
+    roles.images = c.images;
+    roles.output = c.output;
     WriteSettings(SettingsText(roles));
-    roles.output = "";
-    const ToolRun run = RunTool({settings_});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, ConsoleLines(Concat({settings_}, SettingsLines(roles))));
-    EXPECT_NE(run.err.find("f_output"), std::string::npos) << run.err;
+    const std::string path = c.settings_path.empty() ? settings_ : c.settings_path;
+    const ToolRun run = RunTool({path});
+    EXPECT_EQ(run.status, c.status) << c.name;
+    // The reader trims the blanks the file has around a value.
+    const std::string printed_output = c.output.find_first_not_of(" \t") == std::string::npos
+                                           ? std::string()
+                                           : c.output;
+    const std::string tail =
+        c.out_tail.empty() ? ConsoleLines({"f_output=" + printed_output}) : c.out_tail;
+    ASSERT_GE(run.out.size(), tail.size()) << c.name;
+    EXPECT_EQ(run.out.substr(run.out.size() - tail.size()), tail) << c.name;
+    if (c.status == 2) {
+      // Nothing is checked: no check header and no all-clear message.
+      EXPECT_EQ(run.out.find("The number of images"), std::string::npos) << c.name;
+      EXPECT_EQ(run.out.find(AllClear()), std::string::npos) << c.name;
+    }
+    EXPECT_NE(run.err.find(c.err_names), std::string::npos) << c.name << ": " << run.err;
+    EXPECT_EQ(run.err.empty(), c.status < 2) << c.name << ": " << run.err;
   }
 }
 
@@ -156,11 +189,11 @@ TEST_F(RunSkeleton, SeventhKeyShiftsEveryRole) {
   testsupport::ToolOptions options;
   options.working_folder = dir_.path();
   const ToolRun run = RunTool({settings_}, options);
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 2);  // "false" as the image folder: no such folder
   EXPECT_TRUE(testsupport::FileExists(moved_output));
   EXPECT_FALSE(testsupport::FileExists(roles.output));
   EXPECT_EQ(run.out, ConsoleLines(Concat({settings_, "0_first=false"}, SettingsLines(roles))) +
-                         ConsoleLines({"can not found the file ... "}) + AllClear());
+                         ConsoleLines({"can not found the file ... "}));
 }
 
 TEST_F(RunSkeleton, NumbersStayPlainUnderAnyLocale) {
