@@ -106,10 +106,34 @@ FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_
 /// whatever head and tail it is asked for.
 extern const bool kReadsWholeFiles;
 
+/// How writing the report file went.
+enum class ReportWrite {
+  kReplaced,        // the new content replaced the old file in one step
+  kWrittenInPlace,  // no temporary file could be made; the old file was overwritten
+  kFailed,          // nothing usable was written
+};
+
 /// Replaces the file at `path` with `content` in one step, through a
-/// temporary file beside it, so a reader never sees a half-written file.
-/// Returns false, with a reason in `error`, when it could not.
-bool ReplaceFile(const std::string& path, const std::string& content, std::string* error);
+/// temporary file beside it that is on disk before it takes the file's
+/// place, so a reader never sees a half-written file. A link at `path` stays
+/// and the file it leads to is replaced (POSIX); an existing file keeps its
+/// permissions, owner and group (POSIX) or attributes and DACL (Windows). A
+/// file the run may not write is left alone, as an in-place open would fail
+/// on it. When the folder takes no new file but the old one may be written,
+/// it is overwritten in place instead. Interrupts (POSIX signals, Windows
+/// console events) wait until the write is over, so none leaves a temporary
+/// file behind. For kWrittenInPlace and kFailed `error` says why.
+ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error);
+
+/// For tests only: `hook`, when not null, is called with the temporary
+/// file's path once it is written and flushed, before it replaces the target.
+void SetReplaceFileTestHook(void (*hook)(const std::string& temp_path));
+
+/// For tests only: hands `event` (a Windows console control event) to the
+/// handler that holds interrupts back during ReplaceFile, as the system
+/// would on a thread of its own, and returns its answer. Where there is no
+/// such handler (POSIX) it returns false at once.
+bool CallReplaceFileConsoleHandler(unsigned long event);
 
 /// Text-mode line ends: Windows drops a CR directly before the LF when it
 /// reads a text file; elsewhere this drops it for the same lines.

@@ -58,7 +58,16 @@ void WriteErrorReport(const CheckFindings& findings, const std::string& output_f
   std::cout << json << std::endl;
   const std::string path = platform::JoinPath(output_folder, "error.json");
   std::string error;
-  if (!platform::ReplaceFile(path, json, &error)) {
-    std::cerr << "exifcheck: error.json not written: " << error << std::endl;
+  switch (platform::ReplaceFile(path, json, &error)) {
+    case platform::ReportWrite::kReplaced:
+      break;
+    case platform::ReportWrite::kWrittenInPlace:
+      // The report is there, but a reader at the wrong moment may have seen
+      // it half-written.
+      std::cerr << "exifcheck: error.json written in place, not atomically: " << error << std::endl;
+      break;
+    case platform::ReportWrite::kFailed:
+      std::cerr << "exifcheck: error.json not written: " << error << std::endl;
+      break;
   }
 }

@@ -1,5 +1,4 @@
-// The Windows platform services: the enumeration's own entries, and
-// error.json replaced without leftovers.
+// The Windows platform services: the enumeration's own entries.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -39,34 +38,6 @@ TEST(PlatformWin32, ListsTheEnumerationsOwnEntriesAndTheFolderBit) {
     EXPECT_TRUE(Listed(missing, &listed).empty()) << missing;
     EXPECT_FALSE(listed) << missing;
   }
-}
-
-TEST(PlatformWin32, ReplacesTheReportAndLeavesNoTemporaryFile) {
-  ScopedTempDir dir;
-  const std::string report = dir.Join("error.json");
-  testsupport::WriteFile(report, std::string(5000, 'x'));
-  std::string error;
-  EXPECT_TRUE(platform::ReplaceFile(report, "{\"errors\":[]}", &error)) << error;
-  EXPECT_EQ(testsupport::ReadFile(report), "{\"errors\":[]}");
-  bool listed = false;
-  EXPECT_EQ(Listed(dir.path(), &listed),
-            (std::set<std::pair<std::string, bool>>{{".", true}, {"..", true}, {"error.json", false}}));
-}
-
-TEST(PlatformWin32, FailedReplaceSaysWhyAndCleansUp) {
-  ScopedTempDir dir;
-  // A folder cannot be replaced by a file; a missing folder takes no file.
-  testsupport::MakeFolders(dir.Join("error.json"));
-  const std::string targets[] = {dir.Join("error.json"),
-                                 platform::JoinPath(dir.Join("missing"), "error.json")};
-  for (const std::string& target : targets) {
-    std::string error;
-    EXPECT_FALSE(platform::ReplaceFile(target, "{}", &error)) << target;
-    EXPECT_NE(error.find(target), std::string::npos) << error;
-  }
-  bool listed = false;
-  EXPECT_EQ(Listed(dir.path(), &listed),
-            (std::set<std::pair<std::string, bool>>{{".", true}, {"..", true}, {"error.json", true}}));
 }
 
 }  // namespace

@@ -112,4 +112,17 @@ TEST_F(WriteReport, UnwritableFolderStillEchoesAndSaysSoOnStandardError) {
   EXPECT_FALSE(testsupport::FileExists(folder));
 }
 
+// The in-place write and its message need a folder the user may not write,
+// so that case is in tests/platform/replace_file_posix_test.cpp.
+TEST_F(WriteReport, FolderInTheWayIsLeftAndTheMessageSaysWhy) {
+  const std::string report = platform::JoinPath(dir_.path(), "error.json");
+  testsupport::MakeFolders(platform::JoinPath(report, "kept"));
+  std::string err;
+  Write(CheckFindings(), dir_.path(), &err);
+  const std::string told = "exifcheck: error.json not written: cannot replace " + report + ": ";
+  EXPECT_EQ(err.substr(0, told.size()), told);
+  EXPECT_EQ(err.back(), '\n');
+  EXPECT_TRUE(testsupport::FileExists(platform::JoinPath(report, "kept")));
+}
+
 }  // namespace
