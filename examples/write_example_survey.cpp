@@ -1,6 +1,6 @@
 // Writes the example survey: two flights of small frames with real EXIF
 // data, and one deviant for each thing the checks look at.
-//   make_survey OUTPUT-FOLDER
+//   write_example_survey OUTPUT-FOLDER
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +20,7 @@ void Write(const std::filesystem::path& path, const testsupport::Bytes& bytes) {
 
 int main(int argc, char* argv[]) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: make_survey OUTPUT-FOLDER\n");
+    std::fprintf(stderr, "usage: write_example_survey OUTPUT-FOLDER\n");
     return 2;
   }
   const std::filesystem::path root = argv[1];

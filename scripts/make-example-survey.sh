@@ -2,8 +2,7 @@
 # Regenerates examples/survey with the test-support JPEG writer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mkdir -p build
-g++ -std=c++17 -O1 -Wall -Wextra -Wpedantic -Itests -o build/make_survey \
-  examples/make_survey.cpp tests/support/jpeg_writer.cpp
-build/make_survey examples/survey
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release --target write_example_survey >/dev/null
+build/release/write_example_survey examples/survey
 echo "wrote $(find examples/survey -type f | wc -l) files to examples/survey"

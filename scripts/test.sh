@@ -2,15 +2,23 @@
 # Sets up, builds and runs the whole test suite, exactly as CI does. Each
 # stage is a script of its own in scripts/ci/, run in the order below; the
 # first stage that fails stops the run.
+#   scripts/test.sh           every stage, as CI runs them
+#   scripts/test.sh --quick   the release build and the Linux suite only, for
+#                             the edit-test loop (a few minutes)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ "${1:-}" == "--quick" ]]; then
+  scripts/setup.sh
+  exec bash scripts/ci/linux-release.sh
+fi
 scripts/setup.sh --all
 
 stages=(
   linux-release   # release build, warnings as errors, unit and end-to-end tests
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
   windows         # MinGW-w64 exifcheck.exe, the suite under Wine, error.json as on Linux
-  linux-plain-read  # the suite again, reading image files whole instead of mapping them
+  linux-plain-read  # the suite again, reading every image file whole
   clang-tidy      # static analysis over src/, checks named in .clang-tidy
   fuzz            # each libFuzzer target for 60 s from the seed corpus
 )

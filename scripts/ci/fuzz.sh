@@ -4,7 +4,8 @@
 # fails the run. FUZZ_SECONDS changes the time per target.
 set -euo pipefail
 seconds=${FUZZ_SECONDS:-60}
-cmake -S fuzz -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DEXIFCHECK_FUZZ=ON -DEXIFCHECK_TESTS=OFF -DEXIFCHECK_WERROR=ON >/dev/null
 cmake --build build/fuzz -j "$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -16,7 +17,7 @@ for target in read_jpeg decode_entry partial_read settings; do
   mkdir -p build/fuzz/artifacts
   printf -- '-- %s: %d s\n' "$target" "$seconds"
   log=build/fuzz/$target.log
-  if ! build/fuzz/"${target}"_fuzzer -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+  if ! build/fuzz/fuzz/"${target}"_fuzzer -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
       -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/"$target"- "$corpus" >"$log" 2>&1; then
     tail -n 80 "$log"
     exit 1

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Windows build: cross-compiles exifcheck.exe and the test suite with
 # MinGW-w64, checks that the exe needs no DLL beside it, runs the unit and
-# end-to-end tests under Wine (mapped and plain-read builds), and checks that
+# end-to-end tests under Wine (the default and the whole-read builds), and checks that
 # exifcheck.exe writes the same error.json on the example survey as the Linux
 # build, and the same console texts but for the CR LF line ends.
 set -euo pipefail

@@ -92,8 +92,8 @@ void TellIncomplete(const ScanProblems& scan, const ReadProblems& reads) {
   platform::Warn(message.str());
 }
 
-}  // namespace
-
+// Makes the user's default locale the global one, or the classic locale
+// when the C++ runtime does not know the user's locale name.
 void InstallUserLocale() {
   try {
     std::locale::global(std::locale(""));
@@ -106,8 +106,6 @@ void InstallUserLocale() {
   std::cout.imbue(std::locale::classic());
   std::cerr.imbue(std::locale::classic());
 }
-
-namespace {
 
 int RunChecked(int argc, char* argv[]) {
   if (argc <= 1) return kExitAllClear;

@@ -16,8 +16,4 @@ constexpr int kExitIncomplete = 4;
 /// arguments are only echoed. Returns the exit status.
 int RunExifCheck(int argc, char* argv[]);
 
-/// Makes the user's default locale the global one, or the classic locale
-/// when the C++ runtime does not know the user's locale name.
-void InstallUserLocale();
-
 #endif  // EXIFCHECK_APP_PROGRAM_FLOW_H_

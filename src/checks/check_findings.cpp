@@ -3,7 +3,7 @@
 
 #include "platform/platform.h"
 
-std::string FileNameFromPath(std::string path) {
+std::string FileNameFromPath(const std::string& path) {
   // On Windows both slashes end a folder name; on POSIX only '/' does, and
   // x\y.jpg is one file of that name, reported as such.
   const std::string::size_type last = path.find_last_of(platform::kPathSeparators);

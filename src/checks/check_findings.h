@@ -22,6 +22,6 @@ using CheckFindings = std::array<std::vector<std::string>, 5>;
 
 /// The part of `path` after its last folder separator (empty when the path
 /// ends in one): a backslash or a slash on Windows, a slash elsewhere.
-std::string FileNameFromPath(std::string path);
+std::string FileNameFromPath(const std::string& path);
 
 #endif  // EXIFCHECK_CHECKS_CHECK_FINDINGS_H_

@@ -11,22 +11,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
+#include "platform/file_parts.h"
 #include "platform/platform.h"
 
 namespace platform {
 
-#if EXIFCHECK_PLAIN_READ
-const bool kReadsWholeFiles = true;
-#else
-const bool kReadsWholeFiles = false;
-#endif
-
 namespace {
-
-// 2 GiB: the largest size a signed 32-bit file position can tell.
-constexpr std::uint64_t kMaxImageSize = 0x80000000u;
 
 // Reads exactly `size` bytes from `offset` on, unless the file ends early or
 // a read fails.
@@ -39,11 +30,6 @@ bool ReadFully(int fd, unsigned char* data, std::size_t size, off_t offset) {
     done += static_cast<std::size_t>(got);
   }
   return true;
-}
-
-FileRead Failed(FileRead result, const std::string& reason, std::string* why) {
-  *why = reason;
-  return result;
 }
 
 const char* KindOfFile(mode_t mode) {
@@ -60,50 +46,27 @@ FileRead OpenFailed(const std::string& path, int error, std::string* why) {
     case ENOENT:
     case ENOTDIR:
       if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        return Failed(FileRead::kMissing, "a link to nothing", why);
+        return FailedRead(FileRead::kMissing, "a link to nothing", why);
       }
-      return Failed(FileRead::kMissing, "no longer there", why);
+      return FailedRead(FileRead::kMissing, "no longer there", why);
     case ENXIO:  // a socket, or a device without its driver
-      if (stat(path.c_str(), &st) == 0) return Failed(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
+      if (stat(path.c_str(), &st) == 0) return FailedRead(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
       break;
     default:
       break;
   }
-  return Failed(FileRead::kCannotOpen, std::string("cannot be opened: ") + std::strerror(error), why);
+  return FailedRead(FileRead::kCannotOpen, std::string("cannot be opened: ") + std::strerror(error), why);
 }
-
-const char kShrank[] = "read short: the file changed while it was read, or the disk failed";
 
 FileRead ReadOpened(int fd, std::uint32_t head, std::uint32_t tail, const PartsConsumer& consume,
                     std::string* why) {
   struct stat st;
-  if (fstat(fd, &st) != 0) return Failed(FileRead::kReadShort, std::strerror(errno), why);
-  if (!S_ISREG(st.st_mode)) return Failed(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
-  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-  if (size >= kMaxImageSize) return Failed(FileRead::kTooLarge, "2 GiB or larger", why);
-  const auto length = static_cast<std::uint32_t>(size);
-
-  // Not value-initialised: every byte is overwritten by the read.
-  std::unique_ptr<unsigned char[]> whole;
-  if (!kReadsWholeFiles && std::uint64_t{head} + tail < size) {
-    std::unique_ptr<unsigned char[]> ends(new unsigned char[std::size_t{head} + tail]);
-    if (!ReadFully(fd, ends.get(), head, 0) ||
-        !ReadFully(fd, ends.get() + head, tail, static_cast<off_t>(length - tail))) {
-      return Failed(FileRead::kReadShort, kShrank, why);
-    }
-    if (consume(FileParts{ends.get(), head, ends.get() + head, tail, length})) return FileRead::kRead;
-    // The head is read already; only the rest is read again.
-    whole.reset(new unsigned char[length]);
-    std::memcpy(whole.get(), ends.get(), head);
-    if (!ReadFully(fd, whole.get() + head, length - head, static_cast<off_t>(head))) {
-      return Failed(FileRead::kReadShort, kShrank, why);
-    }
-  } else {
-    whole.reset(new unsigned char[length]);
-    if (!ReadFully(fd, whole.get(), length, 0)) return Failed(FileRead::kReadShort, kShrank, why);
-  }
-  consume(FileParts{whole.get(), length, whole.get(), length, length});
-  return FileRead::kRead;
+  if (fstat(fd, &st) != 0) return FailedRead(FileRead::kReadShort, std::strerror(errno), why);
+  if (!S_ISREG(st.st_mode)) return FailedRead(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
+  const auto read_at = [fd](unsigned char* data, std::size_t size, std::uint64_t offset) {
+    return ReadFully(fd, data, size, static_cast<off_t>(offset));
+  };
+  return ReadSizedFile(static_cast<std::uint64_t>(st.st_size), head, tail, read_at, consume, why);
 }
 
 }  // namespace

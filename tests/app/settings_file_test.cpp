@@ -14,7 +14,7 @@ struct SplitCase {
   const char* value;
 };
 
-TEST(SettingsLine, SplitsTrimsAndIgnores) {
+TEST(SettingsFile, SplitsTrimsAndIgnores) {
   const SplitCase cases[] = {
       {"key=value", true, "key", "value"},
       {" \t key name \t= \t two words  \t# a note", true, "key name", "two words"},
@@ -45,7 +45,7 @@ TEST(SettingsLine, SplitsTrimsAndIgnores) {
   }
 }
 
-TEST(SettingsLine, TrimBlanks) {
+TEST(SettingsFile, TrimBlanks) {
   const std::pair<const char*, const char*> cases[] = {
       {"", ""}, {" ", ""}, {"\t \t", ""}, {"a", "a"}, {" a ", "a"},
       {"\ta b\t", "a b"}, {"a\n", "a\n"}, {"\xa0x\xa0", "\xa0x\xa0"},

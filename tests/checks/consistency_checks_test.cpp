@@ -5,20 +5,14 @@
 
 #include "checks/messages.h"
 #include "platform/platform.h"
+#include "support/console_text.h"
 #include "support/jpeg_writer.h"
 #include "support/test_files.h"
 
 namespace {
 
-std::string Numbered(const char* prefix, int n) { return std::string(prefix) + std::to_string(n); }
-
-// GoogleTest reads a capture back in text mode, so captured lines end in
-// "\n" on every system.
-std::string CapturedLines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
+using testsupport::CapturedLines;
+using testsupport::Numbered;
 
 TEST(ConsistencyChecks, ResolutionWorkedExampleLineForLine) {
   testsupport::ScopedTempDir dir;

@@ -1,9 +1,7 @@
-// Which groups a check reports, and the file names it reports them by.
+// Which groups a check reports.
 #include <gtest/gtest.h>
 
-#include "checks/check_findings.h"
 #include "checks/grouping_check.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -19,7 +17,7 @@ std::vector<int> ReportedByRunningMaximum(const std::vector<int>& sizes) {
   return reported;
 }
 
-TEST(GroupingRules, RunningMaximum) {
+TEST(GroupingCheck, RunningMaximum) {
   const struct {
     std::vector<int> sizes;
     std::vector<int> reported;  // 1-based positions in key order
@@ -34,7 +32,7 @@ TEST(GroupingRules, RunningMaximum) {
   }
 }
 
-TEST(GroupingRules, SpecialKeysWholeKeyOnly) {
+TEST(GroupingCheck, SpecialKeysWholeKeyOnly) {
   const std::pair<const char*, bool> cases[] = {
       {"0", true},   {"error", true}, {"00", false}, {"0*0", false}, {"Error", false},
       {"errors", false}, {"", false}, {"24", false}, {"error\x01", false},
@@ -44,31 +42,6 @@ TEST(GroupingRules, SpecialKeysWholeKeyOnly) {
     EXPECT_EQ(GroupReported(ReportRule::kSpecialKeys, c.first, 100, &running_maximum), c.second)
         << c.first;
     EXPECT_EQ(running_maximum, 0) << "no running maximum under this rule";
-  }
-}
-
-TEST(GroupingRules, FileNameFromPath) {
-  // A backslash ends a folder name only on Windows; on POSIX it is a byte
-  // of the name, and x\\y.jpg is the name of one file.
-  const bool windows = platform::kPathSeparator == '\\';
-  const struct {
-    const char* path;
-    const char* windows;
-    const char* posix;
-  } cases[] = {
-      {"D:\\survey\\day1/IMG_0001.JPG", "IMG_0001.JPG", "IMG_0001.JPG"},
-      {"photo.jpg", "photo.jpg", "photo.jpg"},
-      {"D:\\survey\\", "", "D:\\survey\\"},
-      {"", "", ""},
-      {"/tmp/a/b.jpg", "b.jpg", "b.jpg"},
-      {"/tmp/x\\y.jpg", "y.jpg", "x\\y.jpg"},
-      {"a\\\\b", "b", "a\\\\b"},
-      {"dir/", "", ""},
-      {"\xd3\xb0\\\xcf\xf1.jpg", "\xcf\xf1.jpg", "\xd3\xb0\\\xcf\xf1.jpg"},
-      {"\xd3\xb0/\xcf\xf1.jpg", "\xcf\xf1.jpg", "\xcf\xf1.jpg"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(FileNameFromPath(c.path), windows ? c.windows : c.posix) << c.path;
   }
 }
 

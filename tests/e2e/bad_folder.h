@@ -9,11 +9,15 @@
 
 #include "checks/messages.h"
 #include "platform/platform.h"
+#include "support/console_text.h"
 #include "support/jpeg_writer.h"
 #include "support/test_files.h"
 #include "support/tool_run.h"
 
 namespace badfolder {
+
+using testsupport::AllClearLines;
+using testsupport::Joined;
 
 inline std::vector<std::string> FocalSettings(const testsupport::ScopedTempDir& dir,
                                               const std::string& images, bool all = false) {
@@ -56,7 +60,7 @@ inline std::vector<std::string> AllChecksOverGoodFrames(int count, int good) {
   for (const char* key : {"4000*3000", "SurveyCam", "24", ""}) {
     lines.push_back("");
     lines.push_back("The number of images: " + std::to_string(count));
-    for (int i = 1; i <= count; ++i) lines.push_back(kImageSequence + std::to_string(i));
+    for (int i = 1; i <= count; ++i) lines.push_back(testsupport::Numbered(kImageSequence, i));
     if (*key != '\0') {
       lines.insert(lines.end(), {key, std::to_string(good), ""});
     }
@@ -72,14 +76,8 @@ inline std::vector<std::string> RunHead(const testsupport::ScopedTempDir& dir,
   for (const std::string& line : FocalSettings(dir, images)) lines.push_back(line);
   lines.push_back("");
   lines.push_back("The number of images: " + std::to_string(count));
-  for (int i = 1; i <= count; ++i) lines.push_back(kImageSequence + std::to_string(i));
+  for (int i = 1; i <= count; ++i) lines.push_back(testsupport::Numbered(kImageSequence, i));
   return lines;
-}
-
-// The all-clear message as console lines; it carries its own line feeds.
-inline std::vector<std::string> AllClearLines() {
-  const std::string message = kAllClearMessage;
-  return {"", message.substr(1, message.size() - 2), ""};
 }
 
 // A frame without its 35 mm focal length: key "0", always reported.
@@ -103,11 +101,6 @@ inline std::string WriteFramesAround(const std::string& images, const std::strin
   return path;
 }
 
-inline std::vector<std::string> Joined(std::vector<std::string> lines,
-                                       const std::vector<std::string>& more) {
-  lines.insert(lines.end(), more.begin(), more.end());
-  return lines;
-}
 
 }  // namespace badfolder
 

@@ -6,6 +6,7 @@
 
 #include "checks/messages.h"
 #include "platform/platform.h"
+#include "support/console_text.h"
 #include "support/jpeg_writer.h"
 #include "support/report_json.h"
 #include "support/test_files.h"
@@ -16,7 +17,7 @@ namespace {
 using testsupport::ConsoleLines;
 using testsupport::SurveyFrame;
 
-std::string Numbered(const char* prefix, int n) { return std::string(prefix) + std::to_string(n); }
+using testsupport::Numbered;
 
 class Checks : public testing::Test {
  protected:
@@ -129,9 +130,7 @@ TEST_F(Checks, AllConsistentGivesAllClearAndLeavesAnOldReport) {
   testsupport::WriteFile(platform::JoinPath(output_, "error.json"), "old");
   const testsupport::ToolRun run = Run(true, true, true, true);
   EXPECT_EQ(run.status, 0);
-  // The message carries its own line feeds, each a console line end.
-  const std::string message = kAllClearMessage;
-  const std::string all_clear = ConsoleLines({"", message.substr(1, message.size() - 2), ""});
+  const std::string all_clear = ConsoleLines(testsupport::AllClearLines());
   ASSERT_GE(run.out.size(), all_clear.size());
   EXPECT_EQ(run.out.substr(run.out.size() - all_clear.size()), all_clear);
   EXPECT_EQ(Report(), "old");
@@ -142,8 +141,9 @@ TEST_F(Checks, OddFilesNeverBlockAndLargeFilesAreReported) {
   Frame("b.jpg", SurveyFrame());
   testsupport::WriteFile(Image("empty.jpg"), "");
   namespace fs = std::filesystem;
+  std::error_code link_failed;
+  fs::create_symlink(dir_.Join("nowhere"), Image("broken.jpg"), link_failed);
   std::error_code ec;
-  fs::create_symlink(dir_.Join("nowhere"), Image("broken.jpg"), ec);
   const bool fifo = platform::kPathSeparator == '/' &&
                     std::system(("mkfifo '" + Image("pipe.jpg") + "'").c_str()) == 0;
   {  // sparse: takes no space, but is 2 GiB long
@@ -154,14 +154,22 @@ TEST_F(Checks, OddFilesNeverBlockAndLargeFilesAreReported) {
   }
   const testsupport::ToolRun run = Run(false, false, true, false);
   EXPECT_EQ(run.status, 1);
-  // error: the empty file and the video; the broken link and the FIFO are skipped.
+  // error: the empty file and the video; the broken link and the FIFO are
+  // skipped, and named on standard error.
   EXPECT_NE(run.out.find(ConsoleLines({"error", ec ? "1" : "2", ""})), std::string::npos) << run.out;
   EXPECT_NE(run.out.find(ConsoleLines({"24", "2", ""})), std::string::npos);
   if (!ec) {
     EXPECT_NE(Report().find("video.mp4"), std::string::npos);
   }
   EXPECT_EQ(Report().find("broken.jpg"), std::string::npos);
-  (void)fifo;
+  if (!link_failed) {
+    EXPECT_NE(run.err.find("not checked: " + Image("broken.jpg") + ": "), std::string::npos)
+        << run.err;
+  }
+  if (fifo) {
+    EXPECT_NE(run.err.find("not checked: " + Image("pipe.jpg") + ": a FIFO"), std::string::npos)
+        << run.err;
+  }
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 
 #include "checks/messages.h"
 #include "platform/platform.h"
+#include "support/console_text.h"
 #include "support/test_files.h"
 #include "support/tool_run.h"
 
 namespace {
 
 using testsupport::ConsoleLines;
+using testsupport::Joined;
 using testsupport::RunTool;
 using testsupport::ScopedTempDir;
 using testsupport::ToolRun;
@@ -35,16 +37,7 @@ std::vector<std::string> SettingsLines(const Roles& r) {
           "d_resolution=" + r.resolution, "e_images=" + r.images, "f_output=" + r.output};
 }
 
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-// The all-clear message carries its own line feeds before and after.
-std::string AllClear() {
-  const std::string message = kAllClearMessage;
-  return ConsoleLines({"", message.substr(1, message.size() - 2), ""});
-}
+std::string AllClear() { return ConsoleLines(testsupport::AllClearLines()); }
 
 class RunSkeleton : public testing::Test {
  protected:
@@ -79,7 +72,7 @@ TEST_F(RunSkeleton, AllSwitchesOffGivesAllClearAndCreatesOutputFolder) {
   WriteSettings(SettingsText(roles_));
   const ToolRun run = RunTool({settings_, "extra"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, ConsoleLines(Concat({settings_, "", "extra"}, SettingsLines(roles_))) + AllClear());
+  EXPECT_EQ(run.out, ConsoleLines(Joined({settings_, "", "extra"}, SettingsLines(roles_))) + AllClear());
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(testsupport::FileExists(roles_.output));
   EXPECT_FALSE(testsupport::FileExists(platform::JoinPath(roles_.output, "error.json")));
@@ -192,7 +185,7 @@ TEST_F(RunSkeleton, SeventhKeyShiftsEveryRole) {
   EXPECT_EQ(run.status, 2);  // "false" as the image folder: no such folder
   EXPECT_TRUE(testsupport::FileExists(moved_output));
   EXPECT_FALSE(testsupport::FileExists(roles.output));
-  EXPECT_EQ(run.out, ConsoleLines(Concat({settings_, "0_first=false"}, SettingsLines(roles))) +
+  EXPECT_EQ(run.out, ConsoleLines(Joined({settings_, "0_first=false"}, SettingsLines(roles))) +
                          ConsoleLines({"can not found the file ... "}));
 }
 

@@ -78,7 +78,7 @@ Bytes Frame(bool little_endian, bool jfif, bool gps) {
   return MakeSurveyJpeg(frame);
 }
 
-TEST(PartialRead, EveryHeadAndTailGetsTheWholeFilesAnswer) {
+TEST(ExifRecordParts, EveryHeadAndTailGetsTheWholeFilesAnswer) {
   TiffLayout thumbnail = SurveyLayout(SurveyFrame());
   thumbnail.ifd1 = std::vector<TiffEntry>{Short(0x0103, {6})};
   thumbnail.thumbnail = JpegFile({Soi(), Eoi()});
@@ -108,7 +108,7 @@ TEST(PartialRead, EveryHeadAndTailGetsTheWholeFilesAnswer) {
 
 // Each file's answer rests last on one known byte: the head must reach just
 // past it, and one byte less must ask for the whole file.
-TEST(PartialRead, TheHeadMustHoldTheLastByteTheAnswerRestsOn) {
+TEST(ExifRecordParts, TheHeadMustHoldTheLastByteTheAnswerRestsOn) {
   for (const bool le : {true, false}) {
     TiffLayout inline_only;
     inline_only.little_endian = le;
@@ -171,7 +171,7 @@ TEST(PartialRead, TheHeadMustHoldTheLastByteTheAnswerRestsOn) {
   }
 }
 
-TEST(PartialRead, TheTailMustHoldTheLastEndMarker) {
+TEST(ExifRecordParts, TheTailMustHoldTheLastEndMarker) {
   const Bytes frame = Frame(true, false, true);
   for (const size_t padding : {size_t{0}, size_t{1}, size_t{100}}) {
     const Bytes file = JpegFile({frame, Bytes(padding, 0xD9)});  // no FF in the padding
@@ -186,7 +186,7 @@ TEST(PartialRead, TheTailMustHoldTheLastEndMarker) {
   EXPECT_EQ(ReadInParts(unended, 2, unended.size() - 2).first, exif_result::needs_whole_file);
 }
 
-TEST(PartialRead, AFileWithoutApp1IsSearchedToItsEndMarker) {
+TEST(ExifRecordParts, AFileWithoutApp1IsSearchedToItsEndMarker) {
   const Bytes file = JpegFile({Soi(), ScanData(500), Eoi(), Bytes(30, 0)});
   const size_t end = file.size() - 30;
   EXPECT_EQ(SmallestHead(file), end);

@@ -28,7 +28,7 @@ TiffLayout MakeOnly() {
   return layout;
 }
 
-TEST(JpegFraming, ResultCodeForEachFault) {
+TEST(ExifRecord, ResultCodeForEachFault) {
   const Bytes payload = ExifPayload(MakeOnly());
   const auto app1_length = [&payload](size_t length) {
     return JpegFile({Soi(), SegmentWithLength(0xE1, static_cast<uint16_t>(length), payload), Eoi()});
@@ -57,7 +57,7 @@ TEST(JpegFraming, ResultCodeForEachFault) {
   EXPECT_EQ(ExifRecord().read_jpeg(nullptr, 100), exif_result::not_jpeg);
 }
 
-TEST(JpegFraming, ResetsOnlyOnceFramingIsSound) {
+TEST(ExifRecord, ResetsOnlyOnceFramingIsSound) {
   ExifRecord record;
   ASSERT_EQ(ReadJpeg(MakeSurveyJpeg(SurveyFrame()), record), exif_result::ok);
   EXPECT_EQ(ReadJpeg({0xFF, 0xD8, 0xFF}, record), exif_result::not_jpeg);
@@ -68,7 +68,7 @@ TEST(JpegFraming, ResetsOnlyOnceFramingIsSound) {
 
 // JFIF APP0 first and a thumbnail directory that carries IFD0 tags, in both
 // byte orders; the record matches the same file without thumbnail.
-TEST(JpegFraming, ReadsCameraShapedFiles) {
+TEST(ExifRecord, ReadsCameraShapedFiles) {
   SurveyFrame frame;
   TiffLayout layout = SurveyLayout(frame);
   layout.ifd0.push_back(Ascii(0x8298, "(c) survey"));
@@ -95,7 +95,7 @@ TEST(JpegFraming, ReadsCameraShapedFiles) {
 bool IsResultCode(ExifResult r) { return r == 0 || (r >= 1982 && r <= 1985); }
 
 // Cut payloads and damaged files reach every bound of the walk.
-TEST(JpegFraming, EveryCutPayloadAndDamagedByteIsAnswered) {
+TEST(ExifRecord, EveryCutPayloadAndDamagedByteIsAnswered) {
   SurveyFrame frame;
   frame.little_endian = false;
   const Bytes payload = ExifPayload(SurveyLayout(frame));

@@ -30,7 +30,7 @@ Bytes PointerPayload(uint16_t tag, uint32_t offset) {
   return ExifPayload(layout);
 }
 
-TEST(ExifPayload, ResultCodeForEachFault) {
+TEST(ExifWalk, ResultCodeForEachFault) {
   const Bytes base = ExifPayload(TiffLayout());
   const auto patched = [&base](size_t position, std::initializer_list<unsigned char> bytes) {
     Bytes p = base;
@@ -65,7 +65,7 @@ TEST(ExifPayload, ResultCodeForEachFault) {
 }
 
 // Each case lists what it changes in a reset record; nothing else may change.
-TEST(ExifPayload, Ifd0AndExifTables) {
+TEST(ExifWalk, Ifd0AndExifTables) {
   const struct {
     const char* name;
     std::vector<TiffEntry> ifd0, exif;
@@ -101,7 +101,7 @@ TEST(ExifPayload, Ifd0AndExifTables) {
   }
 }
 
-TEST(ExifPayload, LensSpecificationSetsWhatItHas) {
+TEST(ExifWalk, LensSpecificationSetsWhatItHas) {
   const std::vector<Fraction> all = {{24, 1}, {70, 1}, {28, 10}, {40, 10}, {99, 1}};
   for (size_t k = 1; k <= all.size(); ++k) {
     TiffLayout layout;
@@ -114,7 +114,7 @@ TEST(ExifPayload, LensSpecificationSetsWhatItHas) {
   }
 }
 
-TEST(ExifPayload, GpsSignsAndReferences) {
+TEST(ExifWalk, GpsSignsAndReferences) {
   const TiffEntry lat = Rationals(0x0002, {{30, 1}, {15, 1}, {36, 1}});
   const TiffEntry alt = Rationals(0x0006, {{1234, 10}});
   const TiffEntry south = Ascii(0x0001, "S");

@@ -47,11 +47,7 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
   ASSERT_EQ(chmod(locked.c_str(), 0), 0);
   ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
 
-  const struct {
-    std::string path;
-    FileRead result;
-    const char* why;
-  } cases[] = {
+  const std::vector<testsupport::Unreadable> cases = {
       {dir.Join("missing.jpg"), FileRead::kMissing, "no longer there"},
       {dir.Join("broken.jpg"), FileRead::kMissing, "a link to nothing"},
       {dir.Join("folder.jpg"), FileRead::kNotAFile, "a folder"},
@@ -64,12 +60,7 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
   if (as_root) {
     ASSERT_EQ(seteuid(65534), 0);
   }
-  for (const auto& c : cases) {
-    const testsupport::Delivered got = ReadParts(c.path, 16, 4);
-    EXPECT_EQ(got.result, c.result) << c.path;
-    EXPECT_EQ(got.why, c.why) << c.path;
-    EXPECT_TRUE(got.calls.empty()) << c.path;
-  }
+  testsupport::ExpectUnreadable(cases);
   if (as_root) {
     ASSERT_EQ(seteuid(0), 0);
   }

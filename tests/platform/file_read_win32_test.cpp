@@ -29,11 +29,7 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
   std::string long_path = dir.path();
   while (long_path.size() < 270) long_path = platform::JoinPath(long_path, "long-folder-name");
 
-  const struct {
-    std::string path;
-    FileRead result;
-    const char* why;
-  } cases[] = {
+  const std::vector<testsupport::Unreadable> cases = {
       {dir.Join("missing.jpg"), FileRead::kMissing, "no longer there"},
       {dir.Join("folder.jpg"), FileRead::kNotAFile, "a folder"},
       {"NUL", FileRead::kNotAFile, "a device"},
@@ -42,12 +38,7 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
        "its name has characters outside the system's code page"},
       {long_path, FileRead::kCannotOpen, "its path is longer than Windows paths may be (259)"},
   };
-  for (const auto& c : cases) {
-    const testsupport::Delivered got = testsupport::ReadParts(c.path, 16, 4);
-    EXPECT_EQ(got.result, c.result) << c.path;
-    EXPECT_EQ(got.why, c.why) << c.path;
-    EXPECT_TRUE(got.calls.empty()) << c.path;
-  }
+  testsupport::ExpectUnreadable(cases);
   CloseHandle(handle);
 }
 

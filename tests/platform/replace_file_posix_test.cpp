@@ -20,6 +20,7 @@
 #include "checks/check_findings.h"
 #include "platform/platform.h"
 #include "report/error_report.h"
+#include "support/report_write.h"
 #include "support/test_files.h"
 
 namespace {
@@ -29,7 +30,7 @@ using platform::ReportWrite;
 using testsupport::ScopedTempDir;
 
 constexpr uid_t kNobody = 65534;
-const std::string kNew = "{\"errors\":[]}";
+const std::string& kNew = testsupport::kNewReport;
 
 // Every path below `root`, relative to it, links as links.
 void AddTree(const fs::path& root, const fs::path& folder, std::set<std::string>* names) {
@@ -64,16 +65,8 @@ void RecordTemp(const std::string& temp) {
   g_seen = {temp, testsupport::ReadFile(temp), Mode(temp)};
 }
 
-struct Written {
-  ReportWrite result = ReportWrite::kFailed;
-  std::string error;
-};
-
-Written Replace(const std::string& path, const std::string& content = kNew) {
-  Written out;
-  out.result = platform::ReplaceFile(path, content, &out.error);
-  return out;
-}
+using testsupport::Replace;
+using testsupport::Written;
 
 // Root writes where permissions forbid it; such cases run with the effective
 // user "nobody", who must then be let into the test's folder.

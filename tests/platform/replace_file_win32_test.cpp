@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "support/report_write.h"
 #include "support/test_files.h"
 
 namespace {
@@ -25,7 +26,7 @@ namespace {
 using platform::ReportWrite;
 using testsupport::ScopedTempDir;
 
-const std::string kNew = "{\"errors\":[]}";
+const std::string& kNew = testsupport::kNewReport;
 constexpr DWORD kShownAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
 
@@ -37,16 +38,8 @@ std::set<std::string> Names(const std::string& folder) {
   return names;
 }
 
-struct Written {
-  ReportWrite result = ReportWrite::kFailed;
-  std::string error;
-};
-
-Written Replace(const std::string& path, const std::string& content = kNew) {
-  Written out;
-  out.result = platform::ReplaceFile(path, content, &out.error);
-  return out;
-}
+using testsupport::Replace;
+using testsupport::Written;
 
 // What the test hook saw of the temporary file before the move.
 std::string g_temp;

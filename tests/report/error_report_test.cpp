@@ -5,22 +5,15 @@
 
 #include "checks/messages.h"
 #include "platform/platform.h"
+#include "support/report_json.h"
 #include "support/test_files.h"
 
 namespace {
 
-std::string Record(int code, const char* description, const std::string& images) {
-  return "{\"errcode\":" + std::to_string(code) + ",\"error_des\":\"" + description +
-         "\",\"images\":[" + images + "]}";
-}
+using testsupport::ReportJson;
 
-std::string Report(const std::string& r101, const std::string& r102, const std::string& r103,
-                   const std::string& r104) {
-  return "{\"errors\":[" + Record(101, kResolutionMismatch, r101) + "," +
-         Record(102, kMakerMismatch, r102) + "," + Record(103, kFocalLengthMismatch, r103) + "," +
-         Record(104, kNoGpsInformation, r104) + "]}";
-}
-
+// The one place the report's bytes are spelled out by hand, hex escapes and
+// all, independently of ReportJson, which every other test builds on.
 TEST(ErrorReport, TwoResolutionImagesExactBytes) {
   CheckFindings findings;
   findings[kResolutionFindings] = {"d.jpg", "e.jpg"};
@@ -42,7 +35,7 @@ TEST(ErrorReport, EachListUnderItsOwnCodeAndPositionThreeNeverWritten) {
   findings[kUnusedFindings] = {"never.jpg"};
   findings[kMakerFindings] = {"m.jpg"};
   EXPECT_EQ(ErrorReportJson(findings),
-            Report("\"r.jpg\"", "\"m.jpg\"", "\"f.jpg\",\"f.jpg\"", "\"g.jpg\""));
+            ReportJson({"r.jpg"}, {"m.jpg"}, {"f.jpg", "f.jpg"}, {"g.jpg"}));
 }
 
 TEST(ErrorReport, NamesAreEscapedOnlyWhereJsonNeedsIt) {
@@ -61,7 +54,7 @@ TEST(ErrorReport, NamesAreEscapedOnlyWhereJsonNeedsIt) {
   for (const auto& c : cases) {
     CheckFindings findings;
     findings[kMakerFindings] = {c.name};
-    EXPECT_EQ(ErrorReportJson(findings), Report("", "\"" + c.written + "\"", "", ""))
+    EXPECT_EQ(ErrorReportJson(findings), ReportJson({}, {c.written}, {}, {}))
         << testing::PrintToString(c.name);
   }
 }
@@ -91,7 +84,7 @@ TEST_F(WriteReport, EchoesAndReplacesAnOlderLongerFile) {
   EXPECT_EQ(echoed, json + "\n");
   EXPECT_EQ(testsupport::ReadFile(report), json);  // no line end, nothing left of the old file
   EXPECT_EQ(err, "");
-  EXPECT_EQ(ErrorReportJson(CheckFindings()), Report("", "", "", ""));
+  EXPECT_EQ(ErrorReportJson(CheckFindings()), ReportJson({}, {}, {}, {}));
 }
 
 TEST_F(WriteReport, FolderEndingInSeparatorStillGetsTheFile) {

@@ -1,24 +1,24 @@
 // Scan cases only a POSIX system poses: links, which the scan follows but
-// never in circles, and the empty folder text, which names no folder here
-// (on Windows it is the root of the current drive).
+// never in circles; the empty folder text, which names no folder here (on
+// Windows it is the root of the current drive); and a subfolder the user may
+// not list.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "platform/platform.h"
 #include "scan/image_folder_scan.h"
+#include "support/quiet_scan.h"
 #include "support/test_files.h"
 
 namespace {
 
+using testsupport::ScanQuietly;
 using testsupport::ScopedTempDir;
 using testsupport::WriteFile;
-
-ImageList ScanQuietly(const std::string& folder, std::string* printed) {
-  testing::internal::CaptureStdout();
-  ImageList list = ScanImageFolder(folder);
-  *printed = testing::internal::GetCapturedStdout();
-  return list;
-}
 
 TEST(ImageFolderScan, LinksAreFollowedButNeverInCircles) {
   ScopedTempDir dir;
@@ -41,6 +41,37 @@ TEST(ImageFolderScan, EmptyFolderTextIsNoFolder) {
   std::string printed;
   EXPECT_TRUE(ScanQuietly("", &printed).empty());
   EXPECT_EQ(printed, "can not found the file ... \n");
+}
+
+// A subfolder the user may not list. Root may list anything, so as root the
+// scan runs with the effective user "nobody" for the duration.
+TEST(ImageFolderScan, UnlistableSubfolderIsReportedOnceAndSkipped) {
+  testsupport::ScopedTempDir dir;
+  const std::string root = dir.Join("images");
+  const std::string locked = platform::JoinPath(root, "locked");
+  testsupport::WriteFile(platform::JoinPath(root, "a.jpg"), "x");
+  testsupport::WriteFile(platform::JoinPath(locked, "b.jpg"), "x");
+  testsupport::WriteFile(platform::JoinPath(root, "z.jpg"), "x");
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+
+  const bool as_root = geteuid() == 0;
+  if (as_root) {
+    ASSERT_EQ(seteuid(65534), 0);
+  }
+  std::string printed, warned;
+  ScanProblems problems;
+  const ImageList list = ScanQuietly(root, &printed, &problems, &warned);
+  if (as_root) {
+    ASSERT_EQ(seteuid(0), 0);
+  }
+
+  EXPECT_EQ(list, (ImageList{platform::JoinPath(root, "a.jpg"), platform::JoinPath(root, "z.jpg")}));
+  EXPECT_EQ(printed, "can not found the file ... \n");
+  // Named on standard error too, and counted as not checked.
+  EXPECT_EQ(problems.unlisted, ImageList{locked});
+  EXPECT_TRUE(problems.folder_listed);
+  EXPECT_EQ(warned, "exifcheck: not checked: " + locked +
+                        ": the folder cannot be listed (Permission denied)\n");
 }
 
 }  // namespace

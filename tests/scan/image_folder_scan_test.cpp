@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "support/quiet_scan.h"
 #include "support/test_files.h"
 
 namespace {
@@ -27,12 +28,7 @@ std::string Under(const std::string& root, const std::string& relative) {
   return part.empty() ? path : platform::JoinPath(path, part);
 }
 
-ImageList ScanQuietly(const std::string& folder, std::string* printed) {
-  testing::internal::CaptureStdout();
-  ImageList list = ScanImageFolder(folder);
-  *printed = testing::internal::GetCapturedStdout();
-  return list;
-}
+using testsupport::ScanQuietly;
 
 TEST(ImageFolderScan, DepthFirstInByteOrderOfNames) {
   ScopedTempDir dir;
@@ -70,9 +66,16 @@ TEST(ImageFolderScan, EmptyAndMissingFolders) {
       {dir.Join("file"), "can not found the file ... \n"},  // not a folder
   };
   for (const Case& c : cases) {
-    std::string printed;
-    EXPECT_TRUE(ScanQuietly(c.folder, &printed).empty()) << c.folder;
+    std::string printed, warned;
+    ScanProblems problems;
+    EXPECT_TRUE(ScanQuietly(c.folder, &printed, &problems, &warned).empty()) << c.folder;
     EXPECT_EQ(printed, c.printed) << c.folder;
+    // The image folder itself is the caller's to tell, by its setting.
+    const bool listed = *c.printed == '\0';
+    EXPECT_EQ(problems.folder_listed, listed) << c.folder;
+    EXPECT_EQ(problems.folder_error.empty(), listed) << c.folder;
+    EXPECT_TRUE(problems.unlisted.empty()) << c.folder;
+    EXPECT_EQ(warned, "") << c.folder;
   }
 }
 

@@ -3,6 +3,8 @@
 #ifndef EXIFCHECK_TESTS_SUPPORT_READ_PARTS_H_
 #define EXIFCHECK_TESTS_SUPPORT_READ_PARTS_H_
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,6 +44,24 @@ inline Delivered ReadParts(const std::string& path, std::uint32_t head, std::uin
       },
       &out.why);
   return out;
+}
+
+/// A file that cannot be read, and what a read of it must answer.
+struct Unreadable {
+  std::string path;
+  platform::FileRead result;
+  const char* why;
+};
+
+/// Reads each file and expects its answer, its reason and no call of the
+/// consumer.
+inline void ExpectUnreadable(const std::vector<Unreadable>& cases) {
+  for (const Unreadable& c : cases) {
+    const Delivered got = ReadParts(c.path, 16, 4);
+    EXPECT_EQ(got.result, c.result) << c.path;
+    EXPECT_EQ(got.why, c.why) << c.path;
+    EXPECT_TRUE(got.calls.empty()) << c.path;
+  }
 }
 
 }  // namespace testsupport
