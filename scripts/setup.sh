@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev rapidjson-dev locales)
 if [[ "${1:-}" == "--all" ]]; then
-  packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 g++-mingw-w64-x86-64 wine64)
+  packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 git g++-mingw-w64-x86-64 wine64)
 elif [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64)
 fi

@@ -19,7 +19,7 @@ stages=(
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
   windows         # MinGW-w64 exifcheck.exe, the suite under Wine, error.json as on Linux
   linux-plain-read  # the suite again, reading every image file whole
-  clang-tidy      # static analysis over src/, checks named in .clang-tidy
+  clang-tidy      # static analysis over src/ (.clang-tidy), layout of src/ and tests/ (.clang-format)
   fuzz            # each libFuzzer target for 60 s from the seed corpus
 )
 

@@ -144,9 +144,9 @@ int RunChecked(int argc, char* argv[]) {
   const ImageList images = ScanImageFolder(image_folder, &scan);
   if (!scan.folder_listed) {
     // Checks over an empty list would end in the all-clear message.
-    platform::Warn("the image folder " + image_folder + " (key \"" +
-                   KeyAt(settings, kImageFolder) + "\" in " + settings_path +
-                   ") cannot be listed: " + scan.folder_error + "; nothing was checked");
+    platform::Warn("the image folder " + image_folder + " (key \"" + KeyAt(settings, kImageFolder) +
+                   "\" in " + settings_path + ") cannot be listed: " + scan.folder_error +
+                   "; nothing was checked");
     return kExitBadSettings;
   }
 

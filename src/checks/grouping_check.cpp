@@ -47,8 +47,7 @@ Keyed KeyImage(const ImageList& images, std::size_t index, KeyFunction key_of,
     return true;
   };
   switch (platform::ReadImageFile(path, kHeadBytes, kTailBytes, consume, &why)) {
-    case platform::FileRead::kRead:
-      return keyed ? Keyed::kGrouped : Keyed::kLeftOut;
+    case platform::FileRead::kRead: return keyed ? Keyed::kGrouped : Keyed::kLeftOut;
     case platform::FileRead::kTooLarge:
       // A video beside the photos, say: never an image, and it must not vanish.
       if (problems.too_large.insert(index).second) {

@@ -4,6 +4,8 @@
 #ifndef EXIFCHECK_CHECKS_MESSAGES_H_
 #define EXIFCHECK_CHECKS_MESSAGES_H_
 
+// clang-format off
+
 // Printed when no check reports an image.
 constexpr char kAllClearMessage[] = "\n\xbc\xec\xb2\xe9\xd3\xb0\xcf\xf1\xb5\xc4\xb7\xd6\xb1\xe6\xc2\xca\xa3\xac\xcf\xe0\xbb\xfa\xd6\xc6\xd4\xec\xc9\xcc\xa3\xac\xbd\xb9\xbe\xe0\xa3\xac\xba\xac\xd3\xd0GPS\xb5\xc8\xd6\xb8\xb1\xea\xbe\xf9\xd5\xfd\xb3\xa3...\n";  // "\n检查影像的分辨率，相机制造商，焦距，含有GPS等指标均正常...\n"
 
@@ -30,5 +32,7 @@ constexpr char kFocalLengthMismatch[] = "\xcf\xe0\xbb\xfa\xbd\xb9\xbe\xe0\xb2\xb
 
 // Report description, errcode 104.
 constexpr char kNoGpsInformation[] = "\xc3\xbb\xd3\xd0gps\xd0\xc5\xcf\xa2.";  // "没有gps信息."
+
+// clang-format on
 
 #endif  // EXIFCHECK_CHECKS_MESSAGES_H_

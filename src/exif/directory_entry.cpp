@@ -7,16 +7,11 @@ namespace {
 uint64_t element_size(uint16_t format) {
   switch (format) {
     case 1:
-    case 2:
-      return 1;
-    case 3:
-      return 2;
-    case 4:
-      return 4;
-    case 5:
-      return 8;
-    default:
-      return 0;
+    case 2: return 1;
+    case 3: return 2;
+    case 4: return 4;
+    case 5: return 8;
+    default: return 0;
   }
 }
 
@@ -29,9 +24,7 @@ struct ValueFiller {
   bool little_endian;
 
   void operator()(std::monostate&) const {}
-  void operator()(std::vector<uint8_t>& bytes) const {
-    bytes.assign(source, source + count);
-  }
+  void operator()(std::vector<uint8_t>& bytes) const { bytes.assign(source, source + count); }
   void operator()(std::string& text) const {
     text.assign(reinterpret_cast<const char*>(source), count);
     // Only the one terminating NUL goes; NULs before it or inside stay.
@@ -75,8 +68,8 @@ bool DirectoryEntry::set_format(uint16_t code) {
 
 void DirectoryEntry::clear_value() { value.emplace<std::monostate>(); }
 
-DirectoryEntry decode_entry(const unsigned char* payload, uint32_t length,
-                            uint32_t position, bool little_endian) {
+DirectoryEntry decode_entry(const unsigned char* payload, uint32_t length, uint32_t position,
+                            bool little_endian) {
   DirectoryEntry entry;
   // With every byte held, nothing can be missing.
   decode_held_entry(PayloadBytes{payload, length, length}, position, little_endian, &entry);
@@ -102,11 +95,8 @@ bool decode_held_entry(const PayloadBytes& payload, uint32_t position, bool litt
     case 10:
       // Accepted without a value: callers see only count and value field.
       return true;
-    case kNoFormat:
-      entry->tag = kNoTag;
-      return true;
-    default:
-      break;
+    case kNoFormat: entry->tag = kNoTag; return true;
+    default: break;
   }
 
   // At most 2^32 - 1 components of 8 bytes: the product fits in 64 bits.

@@ -17,9 +17,9 @@ constexpr uint16_t kNoFormat = 0xFF;
 
 /// The decoded components of an entry. The alternative follows the format:
 /// none, BYTE (1), ASCII (2), SHORT (3), LONG (4), RATIONAL (5).
-using EntryValue = std::variant<std::monostate, std::vector<uint8_t>, std::string,
-                                std::vector<uint16_t>, std::vector<uint32_t>,
-                                std::vector<Rational>>;
+using EntryValue =
+    std::variant<std::monostate, std::vector<uint8_t>, std::string, std::vector<uint16_t>,
+                 std::vector<uint32_t>, std::vector<Rational>>;
 
 /// One directory entry. Owns its value; nothing in it points into a payload.
 struct DirectoryEntry {
@@ -42,8 +42,8 @@ struct DirectoryEntry {
 /// entry count from the TIFF header at payload position 6. An entry or value
 /// that does not fit in `length` bytes, or an unsupported format, comes back
 /// with tag 0xFF.
-DirectoryEntry decode_entry(const unsigned char* payload, uint32_t length,
-                            uint32_t position, bool little_endian);
+DirectoryEntry decode_entry(const unsigned char* payload, uint32_t length, uint32_t position,
+                            bool little_endian);
 
 /// decode_entry over a payload of which only the first `held` bytes may be
 /// at hand. Returns false, leaving `entry` undefined, when a byte it would

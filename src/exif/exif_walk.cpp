@@ -33,8 +33,8 @@ struct Links {
 // fewer than `room` bytes left is `when_short`: malformed for IFD0, which
 // needs room for its count; skipped for a sub-directory, which needs four
 // bytes. A skipped directory has no entries to walk.
-ExifResult open_directory(const Payload& p, uint64_t position, uint64_t room,
-                          ExifResult when_short, uint16_t* count) {
+ExifResult open_directory(const Payload& p, uint64_t position, uint64_t room, ExifResult when_short,
+                          uint16_t* count) {
   *count = 0;
   if (position + room > p.bytes.length) return when_short;
   if (!bytes_held(p.bytes, position, kCountSize)) return exif_result::needs_whole_file;
@@ -52,8 +52,8 @@ ExifResult open_directory(const Payload& p, uint64_t position, uint64_t room,
 // file order, after open_directory; `visit` returns false when a byte it
 // needs is not at hand.
 template <typename Visit>
-ExifResult walk_directory(const Payload& p, uint64_t position, uint64_t room,
-                          ExifResult when_short, Visit visit) {
+ExifResult walk_directory(const Payload& p, uint64_t position, uint64_t room, ExifResult when_short,
+                          Visit visit) {
   uint16_t count = 0;
   const ExifResult opened = open_directory(p, position, room, when_short, &count);
   if (opened != exif_result::ok) return opened;
@@ -285,11 +285,14 @@ ExifResult walk_exif_payload(const PayloadBytes& bytes, ExifRecord& record) {
   if (read_u16(data + 8, p.little_endian) != 42) return exif_result::bad_structure;
 
   Links links;
-  ExifResult result = read_ifd0(p, kTiffStart + read_u32(data + 10, p.little_endian), record, links);
+  ExifResult result =
+      read_ifd0(p, kTiffStart + read_u32(data + 10, p.little_endian), record, links);
   if (result == exif_result::ok && links.exif) {
     result = read_exif_directory(p, *links.exif, record);
   }
-  if (result == exif_result::ok && links.gps) result = read_gps_directory(p, *links.gps, record.gps);
+  if (result == exif_result::ok && links.gps) {
+    result = read_gps_directory(p, *links.gps, record.gps);
+  }
   return result;
 }
 

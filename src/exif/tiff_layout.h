@@ -71,7 +71,7 @@ struct EntryHeader {
   uint16_t tag = 0;
   uint16_t format = 0;
   uint32_t count = 0;
-  uint32_t value_field = 0;         ///< bytes 8 to 11 as one number
+  uint32_t value_field = 0;            ///< bytes 8 to 11 as one number
   unsigned char first_value_byte = 0;  ///< byte 8, the same in either byte order
 };
 

@@ -50,12 +50,13 @@ FileRead OpenFailed(const std::string& path, int error, std::string* why) {
       }
       return FailedRead(FileRead::kMissing, "no longer there", why);
     case ENXIO:  // a socket, or a device without its driver
-      if (stat(path.c_str(), &st) == 0) return FailedRead(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
+      if (stat(path.c_str(), &st) == 0)
+        return FailedRead(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
       break;
-    default:
-      break;
+    default: break;
   }
-  return FailedRead(FileRead::kCannotOpen, std::string("cannot be opened: ") + std::strerror(error), why);
+  return FailedRead(FileRead::kCannotOpen, std::string("cannot be opened: ") + std::strerror(error),
+                    why);
 }
 
 FileRead ReadOpened(int fd, std::uint32_t head, std::uint32_t tail, const PartsConsumer& consume,

@@ -37,10 +37,10 @@ FileRead OpenFailed(const std::string& path, int error, std::string* why) {
   }
   if (error == EACCES) {
     return FailedRead(FileRead::kCannotOpen,
-                  "cannot be opened: another program holds it, or no permission", why);
+                      "cannot be opened: another program holds it, or no permission", why);
   }
   return FailedRead(FileRead::kCannotOpen, std::string("cannot be opened: ") + std::strerror(error),
-                why);
+                    why);
 }
 
 FileRead ReadOpened(std::FILE* file, std::uint32_t head, std::uint32_t tail,
@@ -70,11 +70,11 @@ FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_
   // code page lacks, and '?' is in no Windows file name: no such name opens.
   if (path.find('?') != std::string::npos) {
     return FailedRead(FileRead::kCannotOpen,
-                  "its name has characters outside the system's code page", why);
+                      "its name has characters outside the system's code page", why);
   }
   if (std::strlen(path.c_str()) >= kMaxPath) {
     return FailedRead(FileRead::kCannotOpen, "its path is longer than Windows paths may be (259)",
-                  why);
+                      why);
   }
   if (_access(path.c_str(), 0) != 0) return FailedRead(FileRead::kMissing, "no longer there", why);
   const File file(std::fopen(path.c_str(), "rb"));

@@ -2,8 +2,6 @@
 // readdir has no order of its own, and links are followed the way the
 // Windows enumeration reports them: as what they lead to. Image files are
 // read in file_read_posix.cpp, error.json is written in replace_file_posix.cpp.
-#include "platform/platform.h"
-
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -12,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace platform {
 

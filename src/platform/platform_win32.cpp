@@ -4,8 +4,6 @@
 // identity of a folder, so no two are known to be the same; a link that
 // leads back in ends where the path grows too long. Image files are read in
 // file_read_win32.cpp, error.json is written in replace_file_win32.cpp.
-#include "platform/platform.h"
-
 #include <direct.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -13,6 +11,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace platform {
 
@@ -40,8 +40,9 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
     // The enumeration says "no such file" for a missing folder and for a
     // file, and "invalid argument" for a name it cannot take.
     if (why != nullptr) {
-      *why = errno == ENOENT && std::strlen(pattern.c_str()) >= 260 ? "path longer than Windows paths may be"
-                                                                  : std::strerror(errno);
+      *why = errno == ENOENT && std::strlen(pattern.c_str()) >= 260
+                 ? "path longer than Windows paths may be"
+                 : std::strerror(errno);
     }
     return false;
   }

@@ -3,8 +3,6 @@
 // a run is on; an in-place write served all of that, so the replacement
 // keeps it up: the link stays, the mode stays, and a signal never strands the
 // temporary file in a folder that a later scan may read.
-#include "platform/platform.h"
-
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
@@ -14,6 +12,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/platform.h"
 
 namespace platform {
 

@@ -59,8 +59,7 @@ void WriteErrorReport(const CheckFindings& findings, const std::string& output_f
   const std::string path = platform::JoinPath(output_folder, "error.json");
   std::string error;
   switch (platform::ReplaceFile(path, json, &error)) {
-    case platform::ReportWrite::kReplaced:
-      break;
+    case platform::ReportWrite::kReplaced: break;
     case platform::ReportWrite::kWrittenInPlace:
       // The report is there, but a reader at the wrong moment may have seen
       // it half-written.

@@ -28,7 +28,8 @@ void ScanInto(const std::string& folder, std::vector<platform::FolderId>& ancest
   }
   for (const platform::FolderId& ancestor : ancestors) {
     if (platform::SameFolder(id, ancestor)) {
-      platform::Warn("not scanning " + folder + " again: it leads back into a folder being scanned");
+      platform::Warn("not scanning " + folder +
+                     " again: it leads back into a folder being scanned");
       return;
     }
   }

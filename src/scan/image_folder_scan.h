@@ -12,9 +12,9 @@ using ImageList = std::vector<std::string>;
 /// What a scan could not list. A run that checked less than the whole tree
 /// must not pass for one that checked it all.
 struct ScanProblems {
-  bool folder_listed = true;           ///< the image folder itself
-  std::string folder_error;            ///< the system's reason when it was not
-  std::vector<std::string> unlisted;   ///< subfolders that could not be listed
+  bool folder_listed = true;          ///< the image folder itself
+  std::string folder_error;           ///< the system's reason when it was not
+  std::vector<std::string> unlisted;  ///< subfolders that could not be listed
 };
 
 /// Lists every file under `folder`, depth first: a subfolder's contents stand

@@ -21,15 +21,15 @@ TEST(SettingsFile, SplitsTrimsAndIgnores) {
       {"a=b=c", true, "a", "b=c"},
       {"key=", true, "key", ""},
       {"key = \t ", true, "key", ""},
-      {"k\tey\t=v", true, "k\tey", "v"},      // a tab inside a key stays
+      {"k\tey\t=v", true, "k\tey", "v"},  // a tab inside a key stays
       {"key=value#", true, "key", "value"},
       {"key=va lue #=x", true, "key", "va lue"},
       {"", false, "", ""},
       {"# key=value", false, "", ""},
       {"#", false, "", ""},
-      {"key # =value", false, "", ""},        // its only "=" is in the comment
+      {"key # =value", false, "", ""},  // its only "=" is in the comment
       {"no equals sign", false, "", ""},
-      {"=value", false, "", ""},              // empty key
+      {"=value", false, "", ""},  // empty key
       {" \t =value", false, "", ""},
       {"   ", false, "", ""},
       {"key\r=value\r", true, "key\r", "value\r"},  // only blanks and tabs are trimmed
@@ -47,8 +47,8 @@ TEST(SettingsFile, SplitsTrimsAndIgnores) {
 
 TEST(SettingsFile, TrimBlanks) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", ""}, {" ", ""}, {"\t \t", ""}, {"a", "a"}, {" a ", "a"},
-      {"\ta b\t", "a b"}, {"a\n", "a\n"}, {"\xa0x\xa0", "\xa0x\xa0"},
+      {"", ""},     {" ", ""},          {"\t \t", ""},  {"a", "a"},
+      {" a ", "a"}, {"\ta b\t", "a b"}, {"a\n", "a\n"}, {"\xa0x\xa0", "\xa0x\xa0"},
   };
   for (const auto& c : cases) {
     std::string text = c.first;

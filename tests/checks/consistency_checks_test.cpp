@@ -32,12 +32,12 @@ TEST(ConsistencyChecks, ResolutionWorkedExampleLineForLine) {
   testing::internal::CaptureStdout();
   CheckResolution(images, findings, flag);
   const std::string printed = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(printed, CapturedLines(
-                         {"", "The number of images: 4", Numbered(kImageSequence, 1),
-                          Numbered(kImageSequence, 2), Numbered(kImageSequence, 3),
-                          Numbered(kImageSequence, 4), "640*480", "2", "", "800*600", "1", "",
-                          Numbered(kGroupErrorCount, 1), Numbered(kErrorImageSequence, 1),
-                          std::string(kMismatchFileName) + "d.jpg"}));
+  EXPECT_EQ(printed,
+            CapturedLines({"", "The number of images: 4", Numbered(kImageSequence, 1),
+                           Numbered(kImageSequence, 2), Numbered(kImageSequence, 3),
+                           Numbered(kImageSequence, 4), "640*480", "2", "", "800*600", "1", "",
+                           Numbered(kGroupErrorCount, 1), Numbered(kErrorImageSequence, 1),
+                           std::string(kMismatchFileName) + "d.jpg"}));
   EXPECT_EQ(findings, std::vector<std::string>{"d.jpg"});
   EXPECT_TRUE(flag);
 }

@@ -1,7 +1,7 @@
 // Which groups a check reports.
-#include <gtest/gtest.h>
-
 #include "checks/grouping_check.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,9 +22,9 @@ TEST(GroupingCheck, RunningMaximum) {
     std::vector<int> sizes;
     std::vector<int> reported;  // 1-based positions in key order
   } cases[] = {
-      {{10, 3}, {2}},        {{3, 10}, {}},           {{5, 5}, {2}},
+      {{10, 3}, {2}},         {{3, 10}, {}},          {{5, 5}, {2}},
       {{2, 7, 2, 7}, {3, 4}}, {{4, 1, 9, 1}, {2, 4}}, {{1}, {}},
-      {{1, 1, 1}, {2, 3}},   {{1, 2, 3}, {}},         {{}, {}},
+      {{1, 1, 1}, {2, 3}},    {{1, 2, 3}, {}},        {{}, {}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ReportedByRunningMaximum(c.sizes), c.reported)
@@ -34,8 +34,8 @@ TEST(GroupingCheck, RunningMaximum) {
 
 TEST(GroupingCheck, SpecialKeysWholeKeyOnly) {
   const std::pair<const char*, bool> cases[] = {
-      {"0", true},   {"error", true}, {"00", false}, {"0*0", false}, {"Error", false},
-      {"errors", false}, {"", false}, {"24", false}, {"error\x01", false},
+      {"0", true},       {"error", true}, {"00", false}, {"0*0", false},       {"Error", false},
+      {"errors", false}, {"", false},     {"24", false}, {"error\x01", false},
   };
   for (const auto& c : cases) {
     int running_maximum = 0;

@@ -12,8 +12,8 @@ TEST(ArgumentEcho, BlanksQuotesAndBackslashesArriveUnchanged) {
   // A settings path with a blank in it, then the extras the tool only echoes.
   const std::string missing = dir.Join("no such settings.ini");
   const std::vector<std::string> extras = {
-      "",          "two words", "\"quoted\"", "trailing\\", "trailing blank\\",
-      "a\\\"b",    "a\\\\\"b",  "\\\\server\\share", "tab\there", " lead",
+      "",       "two words", "\"quoted\"",        "trailing\\", "trailing blank\\",
+      "a\\\"b", "a\\\\\"b",  "\\\\server\\share", "tab\there",  " lead",
   };
   std::vector<std::string> args = {missing};
   std::vector<std::string> echoed = {missing};

@@ -22,8 +22,8 @@ using testsupport::Joined;
 inline std::vector<std::string> FocalSettings(const testsupport::ScopedTempDir& dir,
                                               const std::string& images, bool all = false) {
   const std::string others = all ? "true" : "off";
-  return {"a=true", "b=" + others, "c=" + others, "d=" + others, "e=" + images,
-          "f=" + dir.Join("out")};
+  return {"a=true",      "b=" + others, "c=" + others,
+          "d=" + others, "e=" + images, "f=" + dir.Join("out")};
 }
 
 inline testsupport::ToolRun RunFocalCheck(const testsupport::ScopedTempDir& dir,
@@ -100,7 +100,6 @@ inline std::string WriteFramesAround(const std::string& images, const std::strin
                          testsupport::MakeSurveyJpeg(testsupport::SurveyFrame()));
   return path;
 }
-
 
 }  // namespace badfolder
 

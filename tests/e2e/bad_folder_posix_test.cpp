@@ -90,7 +90,8 @@ TEST(BadFolder, EveryUnreadableEntryIsNamedOnceAndTheStatusIsFour) {
   };
   for (const auto& n : named) {
     EXPECT_EQ(badfolder::Occurrences(run.err, "not checked: " + in(n.name) + ": " + n.reason), 1)
-        << n.name << "\n" << run.err;
+        << n.name << "\n"
+        << run.err;
   }
   EXPECT_EQ(badfolder::Occurrences(run.err, "not checked"), 5) << run.err;
   EXPECT_NE(run.err.find("4 files and 1 folder"), std::string::npos) << run.err;

@@ -30,9 +30,9 @@ TEST(BadFolder, FilesThatCannotBeOpenedAreNamedOnceAndTheStatusIsFour) {
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
   // U+4E2D U+6587: listed through a code page without them as "??.jpg".
   const std::wstring wide_images(images.begin(), images.end());
-  const HANDLE foreign = CreateFileW((wide_images + L"\\b2-\u4e2d\u6587.jpg").c_str(),
-                                     GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr);
+  const HANDLE foreign =
+      CreateFileW((wide_images + L"\\b2-\u4e2d\u6587.jpg").c_str(), GENERIC_WRITE, 0, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(foreign, INVALID_HANDLE_VALUE);
   const testsupport::Bytes frame = testsupport::MakeSurveyJpeg(testsupport::SurveyFrame());
   DWORD written = 0;

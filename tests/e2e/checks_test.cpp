@@ -33,8 +33,8 @@ class Checks : public testing::Test {
   // Runs with the named switches on; returns the console lines after the settings.
   testsupport::ToolRun Run(bool resolution, bool maker, bool focal, bool gps) {
     const auto sw = [](bool on) { return on ? std::string("true") : std::string("off"); };
-    settings_lines_ = {"a=" + sw(focal), "b=" + sw(gps), "c=" + sw(maker), "d=" + sw(resolution),
-                       "e=" + images_, "f=" + output_};
+    settings_lines_ = {"a=" + sw(focal),      "b=" + sw(gps), "c=" + sw(maker),
+                       "d=" + sw(resolution), "e=" + images_, "f=" + output_};
     std::string text;
     for (const std::string& line : settings_lines_) text += line + "\n";
     const std::string settings = dir_.Join("settings.ini");
@@ -43,7 +43,9 @@ class Checks : public testing::Test {
     return testsupport::RunTool({settings});
   }
   std::string Prefix() const { return ConsoleLines(settings_lines_); }
-  std::string Report() const { return testsupport::ReadFile(platform::JoinPath(output_, "error.json")); }
+  std::string Report() const {
+    return testsupport::ReadFile(platform::JoinPath(output_, "error.json"));
+  }
 
   testsupport::ScopedTempDir dir_;
   std::string images_, output_;
@@ -59,16 +61,18 @@ TEST_F(Checks, ResolutionWorkedExample) {
   frame.width = 800;
   frame.height = 600;
   testsupport::MakeFolders(Image("sub"));
-  testsupport::WriteFile(platform::JoinPath(Image("sub"), "d.jpg"), testsupport::MakeSurveyJpeg(frame));
+  testsupport::WriteFile(platform::JoinPath(Image("sub"), "d.jpg"),
+                         testsupport::MakeSurveyJpeg(frame));
   const testsupport::ToolRun run = Run(true, false, false, false);
   EXPECT_EQ(run.status, 1);
   const std::string json = testsupport::ReportJson({"d.jpg"}, {}, {}, {});
-  EXPECT_EQ(run.out, Prefix() + ConsoleLines({"", "The number of images: 3",
-                                              Numbered(kImageSequence, 1), Numbered(kImageSequence, 2),
-                                              Numbered(kImageSequence, 3), "640*480", "2", "",
-                                              "800*600", "1", "", Numbered(kGroupErrorCount, 1),
-                                              Numbered(kErrorImageSequence, 1),
-                                              std::string(kMismatchFileName) + "d.jpg", json}));
+  EXPECT_EQ(
+      run.out,
+      Prefix() + ConsoleLines({"", "The number of images: 3", Numbered(kImageSequence, 1),
+                               Numbered(kImageSequence, 2), Numbered(kImageSequence, 3), "640*480",
+                               "2", "", "800*600", "1", "", Numbered(kGroupErrorCount, 1),
+                               Numbered(kErrorImageSequence, 1),
+                               std::string(kMismatchFileName) + "d.jpg", json}));
   EXPECT_EQ(Report(), json);
   EXPECT_EQ(run.err, "");
 }
@@ -92,9 +96,11 @@ TEST_F(Checks, FocalLengthAndGpsReportMissingEntriesAndNonImages) {
                                     std::string(kMismatchFileName) + name};
   };
   std::vector<std::string> focal = header;
-  for (const auto& part : std::vector<std::vector<std::string>>{
-           {"0", "1", ""}, reported("a4.jpg"), {"24", "2", "", "35", "1", "", "error", "1", ""},
-           reported("a5.txt")}) {
+  for (const auto& part :
+       std::vector<std::vector<std::string>>{{"0", "1", ""},
+                                             reported("a4.jpg"),
+                                             {"24", "2", "", "35", "1", "", "error", "1", ""},
+                                             reported("a5.txt")}) {
     focal.insert(focal.end(), part.begin(), part.end());
   }
   std::vector<std::string> gps = header;
@@ -115,8 +121,10 @@ TEST_F(Checks, MakerByRunningMaximumAndNamesFromTwoFolders) {
   frame.make = std::string("A\0tail", 6);
   Frame("m4.jpg", frame);  // cut at the NUL: joins group A
   frame.make = "B";
-  testsupport::WriteFile(platform::JoinPath(Image("x"), "same.jpg"), testsupport::MakeSurveyJpeg(frame));
-  testsupport::WriteFile(platform::JoinPath(Image("y"), "same.jpg"), testsupport::MakeSurveyJpeg(frame));
+  testsupport::WriteFile(platform::JoinPath(Image("x"), "same.jpg"),
+                         testsupport::MakeSurveyJpeg(frame));
+  testsupport::WriteFile(platform::JoinPath(Image("y"), "same.jpg"),
+                         testsupport::MakeSurveyJpeg(frame));
   const testsupport::ToolRun run = Run(false, true, false, false);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find(ConsoleLines({"A", "4", "", "B", "2", "", Numbered(kGroupErrorCount, 2)})),
@@ -156,7 +164,8 @@ TEST_F(Checks, OddFilesNeverBlockAndLargeFilesAreReported) {
   EXPECT_EQ(run.status, 1);
   // error: the empty file and the video; the broken link and the FIFO are
   // skipped, and named on standard error.
-  EXPECT_NE(run.out.find(ConsoleLines({"error", ec ? "1" : "2", ""})), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(ConsoleLines({"error", ec ? "1" : "2", ""})), std::string::npos)
+      << run.out;
   EXPECT_NE(run.out.find(ConsoleLines({"24", "2", ""})), std::string::npos);
   if (!ec) {
     EXPECT_NE(Report().find("video.mp4"), std::string::npos);
@@ -181,10 +190,11 @@ TEST(ExampleSurvey, WritesTheExpectedReport) {
   const std::string examples = platform::JoinPath(EXIFCHECK_SOURCE_DIR, "examples");
   testsupport::ScopedTempDir dir;
   const std::string settings = dir.Join("settings.ini");
-  testsupport::WriteFile(settings, "FocalLengthCheck=true\nGpsCheck=true\nMakerCheck=true\n"
-                                   "ResolutionCheck=true\nimageFolder=" +
-                                       platform::JoinPath(examples, "survey") +
-                                       "\noutputFolder=" + dir.Join("out") + "\n");
+  testsupport::WriteFile(settings,
+                         "FocalLengthCheck=true\nGpsCheck=true\nMakerCheck=true\n"
+                         "ResolutionCheck=true\nimageFolder=" +
+                             platform::JoinPath(examples, "survey") +
+                             "\noutputFolder=" + dir.Join("out") + "\n");
   const testsupport::ToolRun run = testsupport::RunTool({settings});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(testsupport::ReadFile(platform::JoinPath(dir.Join("out"), "error.json")),

@@ -24,16 +24,14 @@ struct Roles {
 
 std::string SettingsText(const Roles& r) {
   return "# roles by key order\n"
-         "a_focal = " + r.focal + "\n" +
-         "b_gps = " + r.gps + "\n" +
-         "c_maker = " + r.maker + "\n" +
-         "d_resolution = " + r.resolution + "\n" +
-         "e_images = " + r.images + "\n" +
+         "a_focal = " +
+         r.focal + "\n" + "b_gps = " + r.gps + "\n" + "c_maker = " + r.maker + "\n" +
+         "d_resolution = " + r.resolution + "\n" + "e_images = " + r.images + "\n" +
          "f_output = " + r.output + "\n";
 }
 
 std::vector<std::string> SettingsLines(const Roles& r) {
-  return {"a_focal=" + r.focal, "b_gps=" + r.gps, "c_maker=" + r.maker,
+  return {"a_focal=" + r.focal,           "b_gps=" + r.gps,       "c_maker=" + r.maker,
           "d_resolution=" + r.resolution, "e_images=" + r.images, "f_output=" + r.output};
 }
 
@@ -72,7 +70,8 @@ TEST_F(RunSkeleton, AllSwitchesOffGivesAllClearAndCreatesOutputFolder) {
   WriteSettings(SettingsText(roles_));
   const ToolRun run = RunTool({settings_, "extra"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, ConsoleLines(Joined({settings_, "", "extra"}, SettingsLines(roles_))) + AllClear());
+  EXPECT_EQ(run.out,
+            ConsoleLines(Joined({settings_, "", "extra"}, SettingsLines(roles_))) + AllClear());
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(testsupport::FileExists(roles_.output));
   EXPECT_FALSE(testsupport::FileExists(platform::JoinPath(roles_.output, "error.json")));
@@ -137,9 +136,8 @@ TEST_F(RunSkeleton, SettingsAndFolderOutcomes) {
     const ToolRun run = RunTool({path});
     EXPECT_EQ(run.status, c.status) << c.name;
     // The reader trims the blanks the file has around a value.
-    const std::string printed_output = c.output.find_first_not_of(" \t") == std::string::npos
-                                           ? std::string()
-                                           : c.output;
+    const std::string printed_output =
+        c.output.find_first_not_of(" \t") == std::string::npos ? std::string() : c.output;
     const std::string tail =
         c.out_tail.empty() ? ConsoleLines({"f_output=" + printed_output}) : c.out_tail;
     ASSERT_GE(run.out.size(), tail.size()) << c.name;
@@ -158,8 +156,8 @@ TEST_F(RunSkeleton, SwitchIsOnOnlyForExactlyTrue) {
   // With an empty image folder a check that runs prints only its header.
   const std::string header = ConsoleLines({"", "The number of images: 0"});
   const std::pair<const char*, bool> cases[] = {
-      {"true", true}, {"true \t", true}, {" true", true}, {"True", false},
-      {"TRUE", false}, {"truex", false}, {"1", false}, {"", false},
+      {"true", true},  {"true \t", true}, {" true", true}, {"True", false},
+      {"TRUE", false}, {"truex", false},  {"1", false},    {"", false},
   };
   for (const auto& c : cases) {
     Roles roles = roles_;
@@ -201,7 +199,8 @@ TEST_F(RunSkeleton, NumbersStayPlainUnderAnyLocale) {
     options.env = {{"LANG", locale}, {"LC_ALL", locale}};
     const ToolRun run = RunTool({settings_}, options);
     EXPECT_EQ(run.status, 0) << locale;  // one group, "error": never reported
-    EXPECT_NE(run.out.find(ConsoleLines({"The number of images: 1000"})), std::string::npos) << locale;
+    EXPECT_NE(run.out.find(ConsoleLines({"The number of images: 1000"})), std::string::npos)
+        << locale;
     EXPECT_NE(run.out.find(ConsoleLines({std::string(kImageSequence) + "1000"})), std::string::npos)
         << locale;
     EXPECT_NE(run.out.find(ConsoleLines({"error", "1000"})), std::string::npos) << locale;

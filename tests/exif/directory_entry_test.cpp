@@ -45,7 +45,8 @@ TEST(DirectoryEntry, DecodesWrittenEntriesInBothByteOrders) {
     const char* value;
   } cases[] = {
       {"ascii inline", Ascii(0x110, "ABC"), 0, 0x110, "2: ABC"},
-      {"ascii drops one NUL", AsciiRaw(0x110, std::string("ABCDE\0\0\0", 8)), 0, 0x110, "2: ABCDE\\0\\0"},
+      {"ascii drops one NUL", AsciiRaw(0x110, std::string("ABCDE\0\0\0", 8)), 0, 0x110,
+       "2: ABCDE\\0\\0"},
       {"ascii count 0", AsciiRaw(0x110, ""), 0, 0x110, "2: "},
       {"ascii at end", Ascii(0x110, "ABCD"), 1, 0x110, "2: ABCD"},
       {"ascii one past", Ascii(0x110, "ABCD"), 2, 0xFF, "2: "},
@@ -71,7 +72,8 @@ TEST(DirectoryEntry, DecodesWrittenEntriesInBothByteOrders) {
       layout.little_endian = le;
       layout.ifd0 = {c.entry};
       const Bytes payload = ExifPayload(layout);
-      const DirectoryEntry e = decode_entry(payload.data(), static_cast<uint32_t>(payload.size() - c.trim), 16, le);
+      const DirectoryEntry e =
+          decode_entry(payload.data(), static_cast<uint32_t>(payload.size() - c.trim), 16, le);
       EXPECT_EQ(e.tag, c.tag) << c.name << le;
       EXPECT_EQ(e.format, c.entry.format) << c.name << le;
       EXPECT_EQ(Describe(e), c.value) << c.name << le;
@@ -88,11 +90,31 @@ TEST(DirectoryEntry, DecodesStoredBytes) {
     uint32_t value_or_offset;
     const char* value;
   } cases[] = {
-      {{0x0F, 0x01, 0x02, 0x00, 0x06, 0x00, 0x00, 0x00, 0x1A, 0x00, 0x00, 0x00}, 38, 0x10F, 26, "2: ABCDE"},
-      {{0x01, 0x0F, 0x00, 0x02, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x1A}, 38, 0x10F, 26, "2: ABCDE"},
-      {{0x0F, 0x01, 0x02, 0x00, 0x06, 0x00, 0x00, 0x00, 0x1A, 0x00, 0x00, 0x00}, 37, 0xFF, 26, "2: "},
-      {{0x01, 0x00, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x2A, 0x00, 0x00, 0x00}, 12, 1, 42, "3: 42"},
-      {{0x00, 0x01, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x00, 0x2A, 0x00, 0x00}, 12, 1, 0x2A0000, "3: 42"},
+      {{0x0F, 0x01, 0x02, 0x00, 0x06, 0x00, 0x00, 0x00, 0x1A, 0x00, 0x00, 0x00},
+       38,
+       0x10F,
+       26,
+       "2: ABCDE"},
+      {{0x01, 0x0F, 0x00, 0x02, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x1A},
+       38,
+       0x10F,
+       26,
+       "2: ABCDE"},
+      {{0x0F, 0x01, 0x02, 0x00, 0x06, 0x00, 0x00, 0x00, 0x1A, 0x00, 0x00, 0x00},
+       37,
+       0xFF,
+       26,
+       "2: "},
+      {{0x01, 0x00, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x2A, 0x00, 0x00, 0x00},
+       12,
+       1,
+       42,
+       "3: 42"},
+      {{0x00, 0x01, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x00, 0x2A, 0x00, 0x00},
+       12,
+       1,
+       0x2A0000,
+       "3: 42"},
   };
   for (const auto& c : cases) {
     Bytes payload(32, 0);
@@ -113,7 +135,8 @@ TEST(DirectoryEntry, EntryBoundsAndUnsupportedFormats) {
   for (uint32_t position : {5u, 0xFFFFFFF8u}) {
     const DirectoryEntry e = decode_entry(ii.data(), 16, position, true);
     EXPECT_EQ(std::make_tuple(e.tag, e.format, e.count, e.value_or_offset),
-              std::make_tuple(0xFF, 0xFF, 0u, 0u)) << position;
+              std::make_tuple(0xFF, 0xFF, 0u, 0u))
+        << position;
   }
   for (uint16_t format : {0, 6, 8, 11, 12, 13, 0xFF, 0x104}) {
     ii[6] = static_cast<unsigned char>(format);

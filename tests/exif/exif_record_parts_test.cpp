@@ -36,9 +36,9 @@ PartsRead ReadInParts(const Bytes& file, size_t head, size_t tail) {
   const auto tail_block = Block(file, file.size() - tail, tail);
   ExifRecord record;
   PartsRead read;
-  read.first = record.read_jpeg(FileBytes{head_block.get(), static_cast<uint32_t>(head),
-                                          tail_block.get(), static_cast<uint32_t>(tail),
-                                          static_cast<uint32_t>(file.size())});
+  read.first =
+      record.read_jpeg(FileBytes{head_block.get(), static_cast<uint32_t>(head), tail_block.get(),
+                                 static_cast<uint32_t>(tail), static_cast<uint32_t>(file.size())});
   read.final = read.first;
   if (read.first == exif_result::needs_whole_file) {
     read.final = record.read_jpeg(file.data(), static_cast<uint32_t>(file.size()));
@@ -83,7 +83,9 @@ TEST(ExifRecordParts, EveryHeadAndTailGetsTheWholeFilesAnswer) {
   thumbnail.ifd1 = std::vector<TiffEntry>{Short(0x0103, {6})};
   thumbnail.thumbnail = JpegFile({Soi(), Eoi()});
   const Bytes files[] = {
-      Frame(true, false, true), Frame(false, true, true), Frame(false, false, false),
+      Frame(true, false, true),
+      Frame(false, true, true),
+      Frame(false, false, false),
       JpegWithExif(thumbnail),
       JpegFile({Soi(), App1Xmp("<x/>"), App1Exif(SurveyLayout(SurveyFrame())), Eoi()}),
       JpegFile({Soi(), ScanData(300), Eoi(), Bytes(40, 0x11)}),  // no EXIF, padding after
@@ -143,8 +145,9 @@ TEST(ExifRecordParts, TheHeadMustHoldTheLastByteTheAnswerRestsOn) {
     const size_t gps_end = Find(gps_file, last_rational) + 8;
 
     // An APP1 segment too short to hold EXIF data is refused on its length.
-    const Bytes short_app1 = JpegFile({Soi(), Segment(0xFE, Bytes(37, 0x20)),
-                                       SegmentWithLength(0xE1, 15, ExifPayload(inline_only)), Eoi()});
+    const Bytes short_app1 =
+        JpegFile({Soi(), Segment(0xFE, Bytes(37, 0x20)),
+                  SegmentWithLength(0xE1, 15, ExifPayload(inline_only)), Eoi()});
     const size_t length_end = Find(short_app1, {0xFF, 0xE1}) + 4;
 
     const struct {

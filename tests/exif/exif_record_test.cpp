@@ -31,27 +31,36 @@ TiffLayout MakeOnly() {
 TEST(ExifRecord, ResultCodeForEachFault) {
   const Bytes payload = ExifPayload(MakeOnly());
   const auto app1_length = [&payload](size_t length) {
-    return JpegFile({Soi(), SegmentWithLength(0xE1, static_cast<uint16_t>(length), payload), Eoi()});
+    return JpegFile(
+        {Soi(), SegmentWithLength(0xE1, static_cast<uint16_t>(length), payload), Eoi()});
   };
   // The thumbnail's end marker is the last one when the file lacks its own.
   TiffLayout thumbnail = MakeOnly();
   thumbnail.ifd0.push_back(Ascii(0x0110, "placed after the thumbnail"));
   thumbnail.ifd1 = std::vector<TiffEntry>{};
   thumbnail.thumbnail = JpegFile({Soi(), Eoi()});
-  const struct { const char* name; Bytes file; ExifResult code; } cases[] = {
+  const struct {
+    const char* name;
+    Bytes file;
+    ExifResult code;
+  } cases[] = {
       {"three bytes", {0xFF, 0xD8, 0xFF}, exif_result::not_jpeg},
       {"no start marker", {0xFF, 0xD9, 0xFF, 0xD9}, exif_result::not_jpeg},
       {"no end marker", JpegFile({Soi(), App1Exif(MakeOnly())}), exif_result::not_jpeg},
       {"markers only", {0xFF, 0xD8, 0xFF, 0xD9}, exif_result::no_exif_data},
-      {"xmp app1 first", JpegFile({Soi(), App1Xmp("<x/>"), App1Exif(MakeOnly()), Eoi()}), exif_result::no_exif_data},
+      {"xmp app1 first", JpegFile({Soi(), App1Xmp("<x/>"), App1Exif(MakeOnly()), Eoi()}),
+       exif_result::no_exif_data},
       {"app1 length 15", app1_length(15), exif_result::bad_structure},
       {"app1 length 16, payload runs on", app1_length(16), exif_result::ok},
       {"app1 ends at end marker", app1_length(payload.size() + 4), exif_result::ok},
       {"app1 ends past end marker", app1_length(payload.size() + 5), exif_result::bad_structure},
-      {"FF E1 inside APP0", JpegFile({Soi(), Segment(0xE0, {0xFF, 0xE1, 0, 2}), App1Exif(MakeOnly()), Eoi()}),
+      {"FF E1 inside APP0",
+       JpegFile({Soi(), Segment(0xE0, {0xFF, 0xE1, 0, 2}), App1Exif(MakeOnly()), Eoi()}),
        exif_result::bad_structure},
-      {"end marker in thumbnail", JpegFile({Soi(), App1Exif(thumbnail), ScanData()}), exif_result::bad_structure},
-      {"data after end marker", JpegFile({JpegWithExif(MakeOnly()), Bytes(64, 0xE1)}), exif_result::ok},
+      {"end marker in thumbnail", JpegFile({Soi(), App1Exif(thumbnail), ScanData()}),
+       exif_result::bad_structure},
+      {"data after end marker", JpegFile({JpegWithExif(MakeOnly()), Bytes(64, 0xE1)}),
+       exif_result::ok},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadJpeg(c.file), c.code) << c.name;
   EXPECT_EQ(ExifRecord().read_jpeg(nullptr, 100), exif_result::not_jpeg);
@@ -62,7 +71,8 @@ TEST(ExifRecord, ResetsOnlyOnceFramingIsSound) {
   ASSERT_EQ(ReadJpeg(MakeSurveyJpeg(SurveyFrame()), record), exif_result::ok);
   EXPECT_EQ(ReadJpeg({0xFF, 0xD8, 0xFF}, record), exif_result::not_jpeg);
   EXPECT_EQ(record.make, "SurveyCam");
-  EXPECT_EQ(ReadJpeg(JpegFile({Soi(), App0Jfif(), ScanData(), Eoi()}), record), exif_result::no_exif_data);
+  EXPECT_EQ(ReadJpeg(JpegFile({Soi(), App0Jfif(), ScanData(), Eoi()}), record),
+            exif_result::no_exif_data);
   EXPECT_EQ(Dump(record), Dump(ExifRecord()));
 }
 
@@ -72,8 +82,9 @@ TEST(ExifRecord, ReadsCameraShapedFiles) {
   SurveyFrame frame;
   TiffLayout layout = SurveyLayout(frame);
   layout.ifd0.push_back(Ascii(0x8298, "(c) survey"));
-  layout.exif->insert(layout.exif->end(), {Short(0x9209, {0x19}), Ascii(0x9291, "042"), Ascii(0xA433, "Lens Co"),
-                                           Rationals(0xA20E, {{4000, 13}}), Short(0xA210, {4})});
+  layout.exif->insert(layout.exif->end(),
+                      {Short(0x9209, {0x19}), Ascii(0x9291, "042"), Ascii(0xA433, "Lens Co"),
+                       Rationals(0xA20E, {{4000, 13}}), Short(0xA210, {4})});
   layout.gps->push_back(Rationals(0x000B, {{9, 10}}));
   ExifRecord plain;
   ASSERT_EQ(ReadJpeg(JpegWithExif(layout), plain), exif_result::ok);

@@ -48,7 +48,8 @@ TEST(ExifWalk, ResultCodeForEachFault) {
       {"13 bytes", Bytes(base.begin(), base.begin() + 13), exif_result::bad_structure, ""},
       {"byte order", patched(6, {'M', 'I'}), exif_result::unknown_byte_order, ""},
       {"magic 43", patched(8, {43}), exif_result::bad_structure, ""},
-      {"ifd0 offset past end", patched(10, {0xFA, 0xFF, 0xFF, 0xFF}), exif_result::bad_structure, ""},
+      {"ifd0 offset past end", patched(10, {0xFA, 0xFF, 0xFF, 0xFF}), exif_result::bad_structure,
+       ""},
       {"ifd0 count past end", patched(14, {1}), exif_result::bad_structure, ""},
       {"exif in last three bytes", PointerPayload(0x8769, 35), exif_result::ok, "AB"},
       {"exif offset would wrap", PointerPayload(0x8769, 0xFFFFFFFA), exif_result::ok, "AB"},
@@ -72,21 +73,55 @@ TEST(ExifWalk, Ifd0AndExifTables) {
     std::function<void(ExifRecord&)> expect;
   } cases[] = {
       {"empty directories", {}, {}, [](ExifRecord&) {}},
-      {"texts", {Ascii(0x10F, "Cam"), AsciiRaw(0x10E, std::string("A\0B\0\0", 5))}, {Ascii(0xA434, "Zoom")},
-       [](ExifRecord& r) { r.make = "Cam"; r.image_description = std::string("A\0B\0", 4); r.lens.lens_model = "Zoom"; }},
-      {"first value", {Short(0x102, {8, 16})}, {Short(0x8827, {200, 100}), Short(0xA405, {24}), Short(0xA405, {35})},
-       [](ExifRecord& r) { r.bits_per_sample = 8; r.iso_speed_ratings = 200; r.focal_length_in_35mm_film = 35; }},
-      {"wrong format or directory", {Short(0x10F, {1}), Short(0xA405, {24})}, {Ascii(0x10F, "X"), Long(0x8827, {1})},
+      {"texts",
+       {Ascii(0x10F, "Cam"), AsciiRaw(0x10E, std::string("A\0B\0\0", 5))},
+       {Ascii(0xA434, "Zoom")},
+       [](ExifRecord& r) {
+         r.make = "Cam";
+         r.image_description = std::string("A\0B\0", 4);
+         r.lens.lens_model = "Zoom";
+       }},
+      {"first value",
+       {Short(0x102, {8, 16})},
+       {Short(0x8827, {200, 100}), Short(0xA405, {24}), Short(0xA405, {35})},
+       [](ExifRecord& r) {
+         r.bits_per_sample = 8;
+         r.iso_speed_ratings = 200;
+         r.focal_length_in_35mm_film = 35;
+       }},
+      {"wrong format or directory",
+       {Short(0x10F, {1}), Short(0xA405, {24})},
+       {Ascii(0x10F, "X"), Long(0x8827, {1})},
        [](ExifRecord&) {}},
-      {"dimension short or long", {}, {Short(0xA002, {640}), Long(0xA003, {480})},
-       [](ExifRecord& r) { r.pixel_x_dimension = 640; r.pixel_y_dimension = 480; }},
-      {"dimension other format", {}, {Byte(0xA002, {64}), Rationals(0xA003, {{480, 1}})}, [](ExifRecord&) {}},
-      {"rationals", {}, {Rationals(0x920A, {{0, 0}}), Rationals(0x829D, {{28, 10}}), Rationals(0x829A, {{1, 500}})},
-       [](ExifRecord& r) { r.f_number = 2.8; r.exposure_time = 0.002; }},
-      {"value outside payload", {}, {RawEntry(0x829D, 5, 1, 0xFFFFFF00), RawEntry(0x9003, 2, 20, 40)},
+      {"dimension short or long",
+       {},
+       {Short(0xA002, {640}), Long(0xA003, {480})},
+       [](ExifRecord& r) {
+         r.pixel_x_dimension = 640;
+         r.pixel_y_dimension = 480;
+       }},
+      {"dimension other format",
+       {},
+       {Byte(0xA002, {64}), Rationals(0xA003, {{480, 1}})},
        [](ExifRecord&) {}},
-      {"flash 0x19", {}, {Short(0x9209, {0x19})},
-       [](ExifRecord& r) { r.flash_fired = true; r.flash_mode = 3; }},
+      {"rationals",
+       {},
+       {Rationals(0x920A, {{0, 0}}), Rationals(0x829D, {{28, 10}}), Rationals(0x829A, {{1, 500}})},
+       [](ExifRecord& r) {
+         r.f_number = 2.8;
+         r.exposure_time = 0.002;
+       }},
+      {"value outside payload",
+       {},
+       {RawEntry(0x829D, 5, 1, 0xFFFFFF00), RawEntry(0x9003, 2, 20, 40)},
+       [](ExifRecord&) {}},
+      {"flash 0x19",
+       {},
+       {Short(0x9209, {0x19})},
+       [](ExifRecord& r) {
+         r.flash_fired = true;
+         r.flash_mode = 3;
+       }},
   };
   for (const auto& c : cases) {
     for (bool le : {true, false}) {
@@ -105,7 +140,8 @@ TEST(ExifWalk, LensSpecificationSetsWhatItHas) {
   const std::vector<Fraction> all = {{24, 1}, {70, 1}, {28, 10}, {40, 10}, {99, 1}};
   for (size_t k = 1; k <= all.size(); ++k) {
     TiffLayout layout;
-    layout.exif = std::vector<TiffEntry>{Rationals(0xA432, std::vector<Fraction>(all.begin(), all.begin() + k))};
+    layout.exif = std::vector<TiffEntry>{
+        Rationals(0xA432, std::vector<Fraction>(all.begin(), all.begin() + k))};
     const LensData lens = ReadLayout(layout, k % 2 == 0).lens;
     EXPECT_EQ(lens.shortest_focal_length, 24.0) << k;
     EXPECT_EQ(lens.longest_focal_length, k >= 2 ? 70.0 : 0.0) << k;
@@ -132,8 +168,12 @@ TEST(ExifWalk, GpsSignsAndReferences) {
       {"count 2", {south, Rationals(0x0002, {{30, 1}, {15, 1}})}, 0, 0, 0, 'S'},
       {"format short", {Short(0x0002, {30, 15, 36})}, 0, 0, 0, '?'},
       {"rationals outside payload", {RawEntry(0x0002, 5, 3, 0xFFFFFFF0)}, 0, 0, 0, '?'},
-      {"west, unsigned SRATIONAL", {Ascii(0x0003, "W"), Rationals(0x0004, {{0xFFFFFFFF, 1}, {0, 1}, {0, 0}}, 10)},
-       0, -4294967295.0, 0, '?'},
+      {"west, unsigned SRATIONAL",
+       {Ascii(0x0003, "W"), Rationals(0x0004, {{0xFFFFFFFF, 1}, {0, 1}, {0, 0}}, 10)},
+       0,
+       -4294967295.0,
+       0,
+       '?'},
       {"below sea level after", {alt, below}, 0, 0, -123.4, '?'},
       {"below sea level before", {below, alt}, 0, 0, -123.4, '?'},
       {"altitude ref 2", {Byte(0x0005, {2}), alt}, 0, 0, 123.4, '?'},

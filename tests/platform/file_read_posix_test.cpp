@@ -1,5 +1,6 @@
 // Reading image files on POSIX: the reason given for each kind of file that
 // cannot be read, and a file that changes while it is read.
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -10,8 +11,6 @@
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/platform.h"
 #include "support/read_parts.h"

@@ -1,11 +1,11 @@
 // Reading image files on every system: the exact head, tail and whole bytes
 // at sizes around the point where a file is read in parts, bytes a text
 // mode would change, and files too large to read.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "platform/platform.h"
 #include "support/read_parts.h"
@@ -27,10 +27,10 @@ ByteVector Slice(const ByteVector& bytes, std::size_t from, std::size_t size) {
 TEST(FileRead, HeadAndTailThenWholeAtSizesAroundTheirSum) {
   const std::uint32_t head = 5000, tail = 1200;  // no page multiples
   testsupport::ScopedTempDir dir;
-  for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{head - 1},
-                                 std::size_t{head}, std::size_t{head + tail - 1},
-                                 std::size_t{head + tail}, std::size_t{head + tail + 1},
-                                 std::size_t{3} << 20}) {
+  for (const std::size_t size :
+       {std::size_t{0}, std::size_t{1}, std::size_t{head - 1}, std::size_t{head},
+        std::size_t{head + tail - 1}, std::size_t{head + tail}, std::size_t{head + tail + 1},
+        std::size_t{3} << 20}) {
     const std::string path = dir.Join("f" + std::to_string(size));
     const ByteVector content = Pattern(size);
     testsupport::WriteFile(path, content);
@@ -79,8 +79,8 @@ TEST(FileRead, AConsumerAnsweredByThePartsGetsNoWholeRead) {
 TEST(FileRead, SparseFilesOf2GiBAndMoreAreNotRead) {
   // 4 GiB + 10 would pass for 10 bytes if the size were cut to 32 bits.
   testsupport::ScopedTempDir dir;
-  for (const std::uintmax_t size : {std::uintmax_t{1} << 31, (std::uintmax_t{1} << 31) + 1,
-                                    (std::uintmax_t{1} << 32) + 10}) {
+  for (const std::uintmax_t size :
+       {std::uintmax_t{1} << 31, (std::uintmax_t{1} << 31) + 1, (std::uintmax_t{1} << 32) + 10}) {
     const std::string path = dir.Join("video" + std::to_string(size));
     testsupport::WriteFile(path, "");
     std::error_code ec;

@@ -1,6 +1,4 @@
 // The Windows platform services: the enumeration's own entries.
-#include "platform/platform.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "platform/platform.h"
 #include "support/test_files.h"
 
 namespace {

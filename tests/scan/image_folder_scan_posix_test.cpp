@@ -2,10 +2,9 @@
 // never in circles; the empty folder text, which names no folder here (on
 // Windows it is the root of the current drive); and a subfolder the user may
 // not list.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -65,7 +64,8 @@ TEST(ImageFolderScan, UnlistableSubfolderIsReportedOnceAndSkipped) {
     ASSERT_EQ(seteuid(0), 0);
   }
 
-  EXPECT_EQ(list, (ImageList{platform::JoinPath(root, "a.jpg"), platform::JoinPath(root, "z.jpg")}));
+  EXPECT_EQ(list,
+            (ImageList{platform::JoinPath(root, "a.jpg"), platform::JoinPath(root, "z.jpg")}));
   EXPECT_EQ(printed, "can not found the file ... \n");
   // Named on standard error too, and counted as not checked.
   EXPECT_EQ(problems.unlisted, ImageList{locked});

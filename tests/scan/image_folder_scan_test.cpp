@@ -35,17 +35,17 @@ TEST(ImageFolderScan, DepthFirstInByteOrderOfNames) {
   const std::string root = dir.Join("images");
   // Names whose byte order is also their case-blind order, the order in
   // which Windows lists them: the capital name must sort first either way.
-  for (const char* file : {"a.jpg", "s/b.jpg", "s/t/b2.jpg", "c.jpg", "s/u/empty/.keep",
-                           ".hidden", "A-1.JPG", "notes.txt", "noext", ".dot/d.jpg"}) {
+  for (const char* file : {"a.jpg", "s/b.jpg", "s/t/b2.jpg", "c.jpg", "s/u/empty/.keep", ".hidden",
+                           "A-1.JPG", "notes.txt", "noext", ".dot/d.jpg"}) {
     WriteFile(Under(root, file), "x");
   }
   testsupport::MakeFolders(Under(root, "empty"));
   std::string printed;
   const ImageList list = ScanQuietly(root, &printed);
   const ImageList expected = {
-      Under(root, ".dot/d.jpg"), Under(root, ".hidden"),      Under(root, "A-1.JPG"),
-      Under(root, "a.jpg"),      Under(root, "c.jpg"),        Under(root, "noext"),
-      Under(root, "notes.txt"),  Under(root, "s/b.jpg"),      Under(root, "s/t/b2.jpg"),
+      Under(root, ".dot/d.jpg"),      Under(root, ".hidden"), Under(root, "A-1.JPG"),
+      Under(root, "a.jpg"),           Under(root, "c.jpg"),   Under(root, "noext"),
+      Under(root, "notes.txt"),       Under(root, "s/b.jpg"), Under(root, "s/t/b2.jpg"),
       Under(root, "s/u/empty/.keep"),
   };
   EXPECT_EQ(list, expected);

@@ -13,9 +13,14 @@ constexpr uint32_t kEntrySize = 12;
 // Bytes per component in the file; unknown formats count as bytes.
 uint32_t ElementSize(uint16_t format) {
   switch (format) {
-    case 3: case 8: return 2;
-    case 4: case 9: case 11: return 4;
-    case 5: case 10: case 12: return 8;
+    case 3:
+    case 8: return 2;
+    case 4:
+    case 9:
+    case 11: return 4;
+    case 5:
+    case 10:
+    case 12: return 8;
     default: return 1;
   }
 }
@@ -176,7 +181,8 @@ Bytes TiffBytes(const TiffLayout& layout) {
   if (ifd1 != nullptr) dirs[0].next = ifd1->offset;
   if (has_thumbnail) ifd1->entries[ifd1->entries.size() - 2].numbers = {thumbnail_offset};
 
-  Bytes out = {static_cast<unsigned char>(le ? 'I' : 'M'), static_cast<unsigned char>(le ? 'I' : 'M')};
+  Bytes out = {static_cast<unsigned char>(le ? 'I' : 'M'),
+               static_cast<unsigned char>(le ? 'I' : 'M')};
   PutNumber(out, 42, 2, le);
   PutNumber(out, kHeaderSize, 4, le);
   Bytes data;
@@ -246,8 +252,8 @@ Bytes JpegFile(std::initializer_list<Bytes> parts) {
 }
 
 Bytes JpegWithExif(const TiffLayout& layout, bool jfif, uint16_t width, uint16_t height) {
-  return JpegFile({Soi(), jfif ? App0Jfif() : Bytes{}, App1Exif(layout), StartOfFrame(width, height),
-                   ScanData(), Eoi()});
+  return JpegFile({Soi(), jfif ? App0Jfif() : Bytes{}, App1Exif(layout),
+                   StartOfFrame(width, height), ScanData(), Eoi()});
 }
 
 namespace {
@@ -270,7 +276,8 @@ std::vector<TiffEntry> GpsEntries(const GpsFix& fix) {
           Ascii(0x0003, fix.longitude < 0 ? "W" : "E"),
           Rationals(0x0004, Dms(fix.longitude)),
           Byte(0x0005, {fix.altitude < 0 ? 1u : 0u}),
-          Rationals(0x0006, {{static_cast<uint32_t>(std::lround(std::fabs(fix.altitude) * 1000)), 1000}})};
+          Rationals(0x0006,
+                    {{static_cast<uint32_t>(std::lround(std::fabs(fix.altitude) * 1000)), 1000}})};
 }
 
 }  // namespace
@@ -280,12 +287,16 @@ TiffLayout SurveyLayout(const SurveyFrame& frame) {
   layout.little_endian = frame.little_endian;
   layout.ifd0 = {Ascii(0x010F, frame.make), Ascii(0x0110, frame.model), Short(0x0112, {1}),
                  Ascii(0x0132, frame.date_time_original)};
-  layout.exif = std::vector<TiffEntry>{
-      Rationals(0x829A, {frame.exposure_time}), Rationals(0x829D, {frame.f_number}),
-      Short(0x8827, {frame.iso}), Ascii(0x9003, frame.date_time_original),
-      Ascii(0x9004, frame.date_time_original), Rationals(0x920A, {frame.focal_length}),
-      Long(0xA002, {frame.width}), Long(0xA003, {frame.height}),
-      Short(0xA405, {frame.focal_35mm}), Rationals(0xA432, frame.lens_specification)};
+  layout.exif = std::vector<TiffEntry>{Rationals(0x829A, {frame.exposure_time}),
+                                       Rationals(0x829D, {frame.f_number}),
+                                       Short(0x8827, {frame.iso}),
+                                       Ascii(0x9003, frame.date_time_original),
+                                       Ascii(0x9004, frame.date_time_original),
+                                       Rationals(0x920A, {frame.focal_length}),
+                                       Long(0xA002, {frame.width}),
+                                       Long(0xA003, {frame.height}),
+                                       Short(0xA405, {frame.focal_35mm}),
+                                       Rationals(0xA432, frame.lens_specification)};
   if (frame.gps) layout.gps = GpsEntries(*frame.gps);
   return layout;
 }

@@ -27,7 +27,7 @@ struct Delivered {
   platform::FileRead result = platform::FileRead::kRead;
   std::string why;
   std::vector<platform::FileParts> calls;  // pointers are stale after the read
-  std::vector<ByteVector> heads, tails;     // copies of what they pointed to
+  std::vector<ByteVector> heads, tails;    // copies of what they pointed to
 };
 
 /// Reads `path` with a consumer that asks for the whole file `refusals` times.

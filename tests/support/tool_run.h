@@ -16,9 +16,9 @@ struct ToolRun {
 };
 
 struct ToolOptions {
-  std::string working_folder;                              // empty: the test's own
-  std::vector<std::pair<std::string, std::string>> env;    // added or replaced
-  std::vector<std::string> unset_env;                      // removed
+  std::string working_folder;                            // empty: the test's own
+  std::vector<std::pair<std::string, std::string>> env;  // added or replaced
+  std::vector<std::string> unset_env;                    // removed
   // POSIX, when the tests run as root: run as the user "nobody", for whom
   // permissions still count. Ignored elsewhere.
   bool unprivileged = false;

@@ -115,7 +115,8 @@ ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options
   PROCESS_INFORMATION process = {};
   const BOOL started = CreateProcessA(
       tool.c_str(), &command_line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, &environment[0],
-      options.working_folder.empty() ? nullptr : options.working_folder.c_str(), &startup, &process);
+      options.working_folder.empty() ? nullptr : options.working_folder.c_str(), &startup,
+      &process);
   CloseHandle(in);
   CloseHandle(out);
   CloseHandle(err);
