@@ -18,9 +18,10 @@ using badfolder::Joined;
 using badfolder::RunHead;
 using testsupport::ConsoleLines;
 
-// A file another program holds without sharing, and one whose name has
-// characters the code page lacks: each is numbered but in no group, named
-// once though four checks meet it, and the run ends with status 4.
+// A file another program holds without sharing, one whose name has
+// characters the code page lacks, and one whose path is too long for the
+// narrow calls: each is numbered but in no group, named once though four
+// checks meet it, and the run ends with status 4.
 TEST(BadFolder, FilesThatCannotBeOpenedAreNamedOnceAndTheStatusIsFour) {
   testsupport::ScopedTempDir dir;
   const std::string images = dir.Join("images");
@@ -39,18 +40,32 @@ TEST(BadFolder, FilesThatCannotBeOpenedAreNamedOnceAndTheStatusIsFour) {
   WriteFile(foreign, frame.data(), static_cast<DWORD>(frame.size()), &written, nullptr);
   CloseHandle(foreign);
   const bool code_page_lacks_them = GetACP() != 936 && GetACP() != 65001;
+  // A name that fits its folder but makes the path longer than narrow calls
+  // take: made through the wide calls' long-path form.
+  const std::string long_name = "d-" + std::string(230 - images.size() % 10, 'x') + ".jpg";
+  const std::string long_path = platform::JoinPath(images, long_name);
+  ASSERT_GE(long_path.size(), std::size_t{MAX_PATH});
+  const std::wstring wide_long(long_path.begin(), long_path.end());
+  const HANDLE too_long = CreateFileW((L"\\\\?\\" + wide_long).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(too_long, INVALID_HANDLE_VALUE);
+  CloseHandle(too_long);
 
   const testsupport::ToolRun run = badfolder::RunAllChecks(dir, images);
   CloseHandle(handle);
   EXPECT_EQ(run.status, 4) << run.err;
   std::vector<std::string> expected{dir.Join("settings.ini")};
   expected = Joined(expected, badfolder::FocalSettings(dir, images, true));
-  const int unread = code_page_lacks_them ? 2 : 1;
-  expected = Joined(expected, badfolder::AllChecksOverGoodFrames(4, 4 - unread));
+  const int unread = code_page_lacks_them ? 3 : 2;
+  expected = Joined(expected, badfolder::AllChecksOverGoodFrames(5, 5 - unread));
   EXPECT_EQ(run.out, ConsoleLines(Joined(expected, badfolder::AllClearLines())));
   EXPECT_EQ(badfolder::Occurrences(
                 run.err, "not checked: " + held +
                              ": cannot be opened: another program holds it, or no permission"),
+            1)
+      << run.err;
+  EXPECT_EQ(badfolder::Occurrences(
+                run.err, long_name + ": its path is longer than Windows paths may be (259)"),
             1)
       << run.err;
   if (code_page_lacks_them) {
