@@ -1,35 +1,53 @@
 #!/usr/bin/env bash
-# Benchmarks exifcheck against the tools a user would pick instead, on a
-# generated survey, warm page cache, and prints medians, per-image costs and
-# ratios to the floor model (bench/floor.cpp). Debian only; run as root or
-# with sudo. Not part of CI: it writes about 9 GB and runs about 10 minutes.
+# Benchmarks exifcheck against the tools a user would pick instead, on
+# generated surveys: on a cold page cache (the survey's pages dropped before
+# each run, the bytes read from the disk counted), on a warm one (hyperfine),
+# and by system calls per image and pass. Prints medians, ranges and ratios
+# to the floor model (bench/floor.cpp), and the targets. Debian only; run as
+# root or with sudo. Not part of CI: it writes about 9 GB and runs about 13
+# minutes.
 #
-#   bench/run.sh                 2,000 frames of ~4 MB, 20,000 frames of ~30 KB
-#   N=500 S=8 bench/run.sh       500 frames of ~8 MB (and the small survey)
-#   SMALL_N=0 bench/run.sh       skip the small survey
+#   bench/run.sh                  2,000 frames of ~4 MB, 20,000 frames of ~30 KB
+#   N=500 S=8 bench/run.sh        500 frames of ~8 MB (and the small survey)
+#   SMALL_N=0 bench/run.sh        skip the small survey
+#   COLD=0 bench/run.sh           skip the cold runs (COLD=5: five repetitions)
+#   READ_AHEAD="128 512" ...      cold runs under these read-ahead sizes in KiB
+#                                 ("current": as found); restored afterwards
+#   SRC=/tmp/tree bench/run.sh    build exifcheck from another source tree
 #
 # Surveys are kept in bench/data/ and made again only when N or S change.
+# Each run's raw results and summary go to build/bench/results/DATE/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-N=${N:-2000}             # frames of the big survey
-S=${S:-4}                # their size in MB
-SMALL_N=${SMALL_N:-20000}  # frames of the small survey
-SMALL_KB=${SMALL_KB:-30}   # their size in KB
-RUNS=${RUNS:-10}         # runs of each fast command (exiftool: 2 big, 1 small)
+N=${N:-2000}                # frames of the big survey
+S=${S:-4}                   # their size in MB
+SMALL_N=${SMALL_N:-20000}   # frames of the small survey
+SMALL_KB=${SMALL_KB:-30}    # their size in KB
+RUNS=${RUNS:-10}            # warm runs of each fast command (exiftool: 2 big, 1 small)
+HEADS=${HEADS:-"8192 16384 32768 65536"}  # head sizes of the exifcheck variants
+COLD=${COLD:-3}             # repetitions of each cold run
+COLD_SURVEYS=${COLD_SURVEYS:-"big small"}
+READ_AHEAD=${READ_AHEAD:-"current 128"}
+PAIRED=${PAIRED:-15}        # warm rounds of the floor, exifcheck and exiv2 taken in turn
+COLD_WHOLE=${COLD_WHOLE:-0}  # 1: also the whole-read build cold, once (reads all 8 GB)
+SRC=${SRC:-$root}
 
 data=$root/bench/data
 work=$root/build/bench
-mkdir -p "$data" "$work"
+res=$work/results/$(date -u +%Y%m%dT%H%M%SZ)
+mkdir -p "$data" "$work" "$res"
+ln -sfn "$res" "$work/results/latest"
 
 log() { printf 'bench: %s\n' "$*" >&2; }
+load() { printf '%s %s\n' "$1" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$res/loads.txt"; }
 
 # --- tools -----------------------------------------------------------------
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 packages=(imagemagick libimage-exiftool-perl exiv2 hyperfine time strace python3 cmake g++ make
-          libgtest-dev rapidjson-dev)
+          libgtest-dev rapidjson-dev util-linux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -42,20 +60,47 @@ if ((${#missing[@]})); then
 fi
 convert=/usr/bin/convert
 
-log "building the mapped and the plain-read exifcheck and the bench programs"
-build() {  # build DIR [cmake options]
+log "building exifcheck (default, whole reads, heads of $HEADS bytes) from $SRC and the bench programs"
+build() {  # build DIR [cmake options]: prints the head size the build uses
   local dir=$1
   shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DEXIFCHECK_TESTS=OFF "$@" >/dev/null
+  # A build folder made from another source tree cannot be configured again.
+  if [[ -f $dir/CMakeCache.txt ]] &&
+     ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$(realpath "$SRC")" "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
+  cmake -S "$SRC" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DEXIFCHECK_TESTS=OFF "$@" >/dev/null
   cmake --build "$dir" -j 2 --target exifcheck >/dev/null
+  sed -n 's/^EXIFCHECK_HEAD_BYTES:STRING=//p' "$dir/CMakeCache.txt"
 }
-build "$work/mapped" -DEXIFCHECK_PLAIN_READ=OFF
-build "$work/plain" -DEXIFCHECK_PLAIN_READ=ON
+# -U: a build folder keeps a cached head size; the default build must take
+# the one the source gives.
+default_head=$(build "$work/default" -UEXIFCHECK_HEAD_BYTES -DEXIFCHECK_PLAIN_READ=OFF)
+build "$work/whole" -UEXIFCHECK_HEAD_BYTES -DEXIFCHECK_PLAIN_READ=ON >/dev/null
+[[ -n $default_head ]] || { log "$SRC has no EXIFCHECK_HEAD_BYTES option"; exit 1; }
+exifcheck=$work/default/exifcheck
+whole=$work/whole/exifcheck
+declare -A variant  # head size -> binary
+for h in $HEADS; do
+  if [[ $h == "$default_head" ]]; then
+    variant[$h]=$exifcheck
+  else
+    got=$(build "$work/head-$h" -DEXIFCHECK_HEAD_BYTES="$h" -DEXIFCHECK_PLAIN_READ=OFF)
+    [[ $got == "$h" ]] || { log "head-$h builds with $got"; exit 1; }
+    variant[$h]=$work/head-$h/exifcheck
+  fi
+done
 cmake -S bench -B "$work/tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$work/tools" -j 2 >/dev/null 2>&1 || cmake --build "$work/tools" -j 2
-mapped=$work/mapped/exifcheck
-plain=$work/plain/exifcheck
 tools=$work/tools
+{
+  echo "date: $(date -u '+%a %b %-d %H:%M UTC %Y')"
+  # A tree unpacked by git archive has no history: its .commit names it.
+  echo "source: $SRC $(cat "$SRC/.commit" 2>/dev/null || git -C "$SRC" rev-parse --short HEAD 2>/dev/null || true)" \
+       "$(git -C "$SRC" status --porcelain 2>/dev/null | grep -q . && echo '(with uncommitted changes)')"
+  echo "kernel: $(uname -r), $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB"
+  echo "default head: $default_head"
+} >"$res/machine.txt"
 
 # --- surveys ---------------------------------------------------------------
 # One base image of about BYTES bytes: a plasma fractal with noise, 4:3.
@@ -84,8 +129,10 @@ make_survey() {  # make_survey NAME COUNT BYTES PER_FLIGHT
   # Two halves, so that the time of half the survey shows whether time is
   # linear in the number of files.
   local half=$((count / 2))
-  "$tools/make_survey" "$data/$name-base.jpg" "$dir/half1" "$half" "$per_flight" 0
-  "$tools/make_survey" "$data/$name-base.jpg" "$dir/half2" "$((count - half))" "$per_flight" "$half"
+  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half1" "$half" "$per_flight" 0
+  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half2" "$((count - half))" "$per_flight" "$half"
+  # Written back, so that no dirty page escapes the cold runs' eviction.
+  sync
   echo "$count $bytes" >"$dir.made"
 }
 
@@ -109,40 +156,34 @@ EOF
 }
 
 # --- sanity ----------------------------------------------------------------
+# Every build must give the same bytes, report and exit status, or its time
+# says nothing.
 for s in "${surveys[@]}"; do
   ini=$(settings "$s" "$data/$s")
+  half_ini=$(settings "$s-half" "$data/$s/half1")
   set +e
-  "$mapped" "$ini" >"$work/$s-mapped.out"; m=$?
-  cp "$work/out-$s/error.json" "$work/$s-mapped.json"
-  "$plain" "$ini" >"$work/$s-plain.out"; p=$?
+  "$exifcheck" "$ini" >"$work/$s-default.out"; want=$?
+  cp "$work/out-$s/error.json" "$work/$s-default.json"
+  "$exifcheck" "$half_ini" >"$work/$s-half.out"
   set -e
-  if [[ $m != "$p" ]] || ! cmp -s "$work/$s-mapped.out" "$work/$s-plain.out" ||
-     ! cmp -s "$work/$s-mapped.json" "$work/out-$s/error.json"; then
-    log "the mapped and the plain-read build disagree on $s"; exit 1
-  fi
-  log "$s: both builds print the same $(wc -l <"$work/$s-mapped.out") lines and report, exit status $m"
+  for b in "$whole" "${variant[@]}"; do
+    set +e
+    "$b" "$ini" >"$work/$s-other.out"; got=$?
+    set -e
+    if [[ $got != "$want" ]] || ! cmp -s "$work/$s-default.out" "$work/$s-other.out" ||
+       ! cmp -s "$work/$s-default.json" "$work/out-$s/error.json"; then
+      log "$b and $exifcheck disagree on $s"; exit 1
+    fi
+  done
+  files=$(grep -a -m1 '^The number of images: ' "$work/$s-default.out" | tr -dc 0-9)
+  half=$(grep -a -m1 '^The number of images: ' "$work/$s-half.out" | tr -dc 0-9)
+  echo "$s $files $half $(du -sb "$data/$s" | cut -f1)" >>"$res/surveys.txt"
+  log "$s: $files files; all builds print the same $(wc -l <"$work/$s-default.out") lines and report, exit status $want"
 done
 sample=$(find "$data/big/half1" -name 'IMG_000002.JPG' | head -1)
 log "exiftool reads a frame as: $(exiftool -fast2 -n -s3 -Make -ExifImageWidth -ExifImageHeight \
       -FocalLengthIn35mmFormat -GPSLatitude -GPSLongitude -GPSAltitude "$sample" | tr '\n' ' ')"
 
-# --- keep the surveys in memory --------------------------------------------
-ctl=$work/resident.ctl
-rm -f "$ctl" "$work/resident.log"
-mkfifo "$ctl"
-"$tools/keep_resident" "${surveys[@]/#/$data/}" <"$ctl" 2>"$work/resident.log" &
-resident=$!
-exec 9>"$ctl"
-trap 'exec 9>&-; wait "$resident" 2>/dev/null || true; rm -f "$ctl"' EXIT
-until grep -q locked "$work/resident.log" 2>/dev/null; do
-  kill -0 "$resident" || { log "keep_resident ended early"; cat "$work/resident.log" >&2; exit 1; }
-  sleep 1
-done
-log "$(cat "$work/resident.log")"
-log "steps of one mapped read of a big frame (warm, averaged):"
-find "$data/big" -type f | "$tools/map_steps" | sed 's/^/  /' >&2
-
-# --- timing ----------------------------------------------------------------
 exiv2_cmd() {  # the same seven tags, many files per exiv2 call
   echo "find $1 -type f -print0 | xargs -0 -n 5000 exiv2 -q -PEkv -K Exif.Image.Make" \
        "-K Exif.Photo.PixelXDimension -K Exif.Photo.PixelYDimension" \
@@ -152,59 +193,189 @@ exiv2_cmd() {  # the same seven tags, many files per exiv2 call
 exiftool_cmd="exiftool -fast2 -r -n -csv -Make -ExifImageWidth -ExifImageHeight"
 exiftool_cmd+=" -FocalLengthIn35mmFormat -GPSLatitude -GPSLongitude -GPSAltitude"
 
+# --- cleanup ---------------------------------------------------------------
+resident=
+ra_file=
+ra_found=
+cleanup() {
+  if [[ -n $resident ]]; then
+    exec 9>&- || true
+    wait "$resident" 2>/dev/null || true
+  fi
+  rm -f "$work/resident.ctl"
+  if [[ -n $ra_file && -n $ra_found ]]; then echo "$ra_found" | "${sudo[@]}" tee "$ra_file" >/dev/null; fi
+}
+trap cleanup EXIT
+
+# --- cold cache ------------------------------------------------------------
+# The block device that holds the surveys: its sectors-read counter in
+# /proc/diskstats and its read-ahead size. A partition has its disk's queue.
+majmin=$(findmnt -no MAJ:MIN --target "$data" | head -1 | tr -d '[:space:]')
+dev=
+if [[ -n $majmin && ${majmin%%:*} != 0 && -e /sys/dev/block/$majmin ]]; then
+  sys=$(readlink -f "/sys/dev/block/$majmin")
+  dev=$(basename "$sys")
+  ra_file=$sys/queue/read_ahead_kb
+  [[ -e $ra_file ]] || ra_file=$(dirname "$sys")/queue/read_ahead_kb
+  ra_found=$(cat "$ra_file")
+fi
+sectors_read() { if [[ -n $dev ]]; then awk -v d="$dev" '$3 == d {print $6}' /proc/diskstats; else echo 0; fi; }
+echo "device: ${dev:-none} ($majmin), read-ahead ${ra_found:-?} KiB" >>"$res/machine.txt"
+
+command_argv() {  # command_argv NAME SURVEY: sets argv to the named command on SURVEY
+  local dir=$data/$2 ini=$work/$2.ini
+  case $1 in
+    "floor, 16 KiB head only") argv=("$tools/floor" "$dir" 16384 0) ;;
+    "floor, 16 KiB, 1 pass") argv=("$tools/floor" "$dir" 16384 4096 1) ;;
+    "floor, "*) local k=${1#floor, }; argv=("$tools/floor" "$dir" "$((${k% KiB} * 1024))") ;;
+    exifcheck) argv=("$exifcheck" "$ini") ;;
+    "exifcheck, "*" head") local k=${1#exifcheck, }; k=${k% KiB head}
+                           argv=("${variant[$((k * 1024))]}" "$ini") ;;
+    "exifcheck, whole reads") argv=("$whole" "$ini") ;;
+    "exiv2 (one pass)") argv=(sh -c "$(exiv2_cmd "$dir")") ;;
+  esac
+}
+
+cold_run() {  # cold_run SURVEY READ_AHEAD REPETITION NAME
+  local s=$1 ra=$2 rep=$3 name=$4 before after start end inblock
+  command_argv "$name" "$s"
+  "$tools/evict" "$data/$s" >>"$res/evict.log" || { log "$(tail -1 "$res/evict.log")"; exit 1; }
+  before=$(sectors_read)
+  start=$EPOCHREALTIME
+  /usr/bin/time -f '%I' -o "$res/cold.inblock" "${argv[@]}" >/dev/null 2>&1 || true
+  end=$EPOCHREALTIME
+  after=$(sectors_read)
+  inblock=$(tail -1 "$res/cold.inblock")
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$s" "$ra" "$rep" "$name" \
+    "$(python3 -c "print(f'{$end - $start:.4f}')")" "$((inblock * 512))" \
+    "$(((after - before) * 512))" "$(cut -d' ' -f1 /proc/loadavg)" >>"$res/cold.tsv"
+}
+
+if ((COLD > 0)); then
+  # The head-only and one-pass floors split what the tail's read and the
+  # passes after the first cost.
+  cold_names=("floor, 16 KiB" "floor, 64 KiB" exifcheck "exiv2 (one pass)"
+              "floor, 16 KiB head only" "floor, 16 KiB, 1 pass")
+  for h in $HEADS; do
+    [[ $h == "$default_head" ]] || cold_names+=("exifcheck, $((h / 1024)) KiB head")
+  done
+  ras=()
+  for ra in $READ_AHEAD; do
+    [[ $ra == current ]] && ra=${ra_found:-current}
+    [[ " ${ras[*]} " == *" $ra "* ]] || ras+=("$ra")
+  done
+  for ra in "${ras[@]}"; do
+    if [[ $ra != "${ra_found:-current}" ]]; then
+      [[ -n $ra_file ]] || { log "no block device to set read-ahead on; skipped $ra KiB"; continue; }
+      echo "$ra" | "${sudo[@]}" tee "$ra_file" >/dev/null || { log "cannot set read-ahead"; continue; }
+    fi
+    for s in $COLD_SURVEYS; do
+      [[ " ${surveys[*]} " == *" $s "* ]] || continue
+      log "cold $s, read-ahead $ra KiB, $COLD repetitions of ${#cold_names[@]} commands"
+      load "cold $s $ra"
+      for ((rep = 0; rep < COLD; ++rep)); do
+        # A new order each repetition, so that no command always follows the same one.
+        for ((i = 0; i < ${#cold_names[@]}; ++i)); do
+          cold_run "$s" "$ra" "$rep" "${cold_names[(i + rep) % ${#cold_names[@]}]}"
+        done
+      done
+      if [[ $COLD_WHOLE == 1 && $s == big ]]; then cold_run "$s" "$ra" 0 "exifcheck, whole reads"; fi
+    done
+    if [[ -n $ra_file ]]; then echo "$ra_found" | "${sudo[@]}" tee "$ra_file" >/dev/null; fi
+  done
+fi
+
+# --- keep the surveys in memory --------------------------------------------
+# The machine reclaims page cache left idle for about a minute.
+ctl=$work/resident.ctl
+rm -f "$ctl" "$work/resident.log"
+mkfifo "$ctl"
+"$tools/keep_resident" "${surveys[@]/#/$data/}" <"$ctl" 2>"$work/resident.log" &
+resident=$!
+exec 9>"$ctl"
+until grep -q locked "$work/resident.log" 2>/dev/null; do
+  kill -0 "$resident" || { log "keep_resident ended early"; cat "$work/resident.log" >&2; exit 1; }
+  sleep 1
+done
+log "$(cat "$work/resident.log")"
+
+# --- warm cache ------------------------------------------------------------
 for s in "${surveys[@]}"; do
   dir=$data/$s
   ini=$work/$s.ini
-  half_ini=$(settings "$s-half" "$dir/half1")
-  log "timing $s"
-  hyperfine -i -N --style basic --warmup 2 --runs "$RUNS" --export-json "$work/$s-fast.json" \
-    -n floor "$tools/floor $dir" \
-    -n exifcheck "$mapped $ini" \
-    -n "exifcheck, half the files" "$mapped $half_ini" \
-    -n "exifcheck plain read" "$plain $ini" >&2
-  hyperfine -i --style basic --warmup 1 --runs "$RUNS" --export-json "$work/$s-shell.json" \
-    -n "exifcheck, stdout to a file" "$mapped $ini > $work/$s-stdout.txt" \
-    -n "exiv2 (one pass)" "$(exiv2_cmd "$dir")" >&2
+  half_ini=$work/$s-half.ini
+  log "warm $s"
+  load "warm $s"
+  hyperfine -i -N --style basic --warmup 2 --runs "$RUNS" --export-json "$res/$s-warm.json" \
+    -n "floor, 16 KiB" "$tools/floor $dir 16384" \
+    -n "floor, 64 KiB" "$tools/floor $dir 65536" \
+    -n exifcheck "$exifcheck $ini" \
+    -n "exifcheck, half the files" "$exifcheck $half_ini" \
+    -n "exifcheck, whole reads" "$whole $ini" \
+    -n "exiv2 (one pass)" "sh -c '$(exiv2_cmd "$dir")'" >&2
+  # hyperfine runs one command's runs back to back, so a slow spell of the
+  # shared machine lands on one command; taken in turn, each round gives a
+  # ratio of its own.
+  log "warm $s, $PAIRED rounds of the floor, exifcheck and exiv2 in turn"
+  load "paired $s"
+  for ((i = 0; i < PAIRED; ++i)); do
+    for name in "floor, 16 KiB" exifcheck "exiv2 (one pass)"; do
+      command_argv "$name" "$s"
+      start=$EPOCHREALTIME
+      "${argv[@]}" >/dev/null 2>&1 || true
+      end=$EPOCHREALTIME
+      printf '%s\t%s\t%s\t%s\n' "$s" "$i" "$name" "$(python3 -c "print(f'{$end - $start:.4f}')")" \
+        >>"$res/paired.tsv"
+    done
+  done
+  heads=(-n "floor, 16 KiB" "$tools/floor $dir 16384")
+  for h in $HEADS; do heads+=(-n "exifcheck, $((h / 1024)) KiB head" "${variant[$h]} $ini"); done
+  load "heads $s"
+  hyperfine -i -N --style basic --warmup 2 --runs "$RUNS" --export-json "$res/$s-heads.json" \
+    "${heads[@]}" >&2
+  load "stdout $s"
+  hyperfine -i --style basic --warmup 1 --runs "$RUNS" --export-json "$res/$s-stdout.json" \
+    -n "exifcheck, stdout to /dev/null" "$exifcheck $ini > /dev/null" \
+    -n "exifcheck, stdout to a file" "$exifcheck $ini > $work/$s-stdout.txt" >&2
+  # The frames without EXIF data are read whole by every check; timed on
+  # their own against as many regular frames (hard links into one folder).
+  # write_bench_survey names them: frame n % 500 == 47 for n < 1500.
+  rm -rf "$work/$s-noexif" "$work/$s-regular"
+  mkdir -p "$work/$s-noexif" "$work/$s-regular"
+  for n in 48 548 1048; do
+    find "$dir" -name "IMG_$(printf %06d "$n").JPG" -exec ln {} "$work/$s-noexif/" \;
+  done
+  k=$(find "$work/$s-noexif" -type f | wc -l)
+  for n in 2 3 4; do
+    ((n - 1 <= k)) && find "$dir" -name "IMG_$(printf %06d "$n").JPG" -exec ln {} "$work/$s-regular/" \;
+  done
+  load "noexif $s"
+  hyperfine -i -N --style basic --warmup 2 --runs "$((RUNS * 3))" --export-json "$res/$s-noexif.json" \
+    -n "exifcheck, $k frames without EXIF data" "$exifcheck $(settings "$s-noexif" "$work/$s-noexif")" \
+    -n "exifcheck, $k regular frames" "$exifcheck $(settings "$s-regular" "$work/$s-regular")" >&2
   exiftool_runs=2
   [[ $s == small ]] && exiftool_runs=1
-  hyperfine -i -N --style basic --runs "$exiftool_runs" --export-json "$work/$s-exiftool.json" \
+  load "exiftool $s"
+  hyperfine -i -N --style basic --runs "$exiftool_runs" --export-json "$res/$s-exiftool.json" \
     -n "exiftool (one pass)" "$exiftool_cmd $dir" >&2
-  # Peak memory and page faults, then system calls (strace slows the run,
-  # so it only counts).
-  for build in mapped plain; do
-    /usr/bin/time -f '%M %R' -o "$work/$s-$build.rss" "$work/$build/exifcheck" "$ini" >/dev/null || true
+
+  # Counts, not times: strace slows every call.
+  log "system calls $s"
+  for b in exifcheck floor exiv2; do
+    case $b in
+      exifcheck) argv=("$exifcheck" "$ini") ;;
+      floor) argv=("$tools/floor" "$dir" 16384) ;;
+      exiv2) argv=(sh -c "$(exiv2_cmd "$dir")") ;;
+    esac
+    strace -f -c -o "$res/$s-$b.strace-c" "${argv[@]}" >/dev/null 2>&1 || true
+    strace -f -s 0 -e trace=read,pread64 -o "$res/$s-$b.strace-reads" "${argv[@]}" >/dev/null 2>&1 || true
   done
-  /usr/bin/time -f '%M %R' -o "$work/$s-floor.rss" "$tools/floor" "$dir" >/dev/null
-  strace -c -o "$work/$s-mapped.strace" "$mapped" "$ini" >/dev/null || true
-  strace -c -o "$work/$s-floor.strace" "$tools/floor" "$dir" >/dev/null
+  for b in default whole; do
+    /usr/bin/time -f '%M %R' -o "$res/$s-$b.rss" "$work/$b/exifcheck" "$ini" >/dev/null || true
+  done
+  /usr/bin/time -f '%M %R' -o "$res/$s-floor.rss" "$tools/floor" "$dir" >/dev/null
 done
 
 # --- summary ---------------------------------------------------------------
-python3 - "$work" "${surveys[@]}" <<'EOF'
-import json, sys
-work, surveys = sys.argv[1], sys.argv[2:]
-for s in surveys:
-    results = []
-    for part in ("fast", "shell", "exiftool"):
-        results += json.load(open(f"{work}/{s}-{part}.json"))["results"]
-    files = sum(1 for _ in open(f"{work}/{s}-mapped.out", encoding="latin-1")
-                if _.startswith("\xd3\xb0\xcf\xf1\xd0\xf2\xc1\xd0")) // 4
-    floor = next(r["median"] for r in results if r["command"] == "floor")
-    print(f"\n{s} survey: {files} files")
-    print(f"| command | median s | runs | per image us | x floor |")
-    print(f"|---|---:|---:|---:|---:|")
-    for r in results:
-        n = files // 2 if "half" in r["command"] else files
-        print(f"| {r['command']} | {r['median']:.3f} | {len(r['times'])} | "
-              f"{r['median'] / n * 1e6:.1f} | {r['median'] / floor:.2f} |")
-    passes = 4 * files
-    for b, name in (("mapped", "exifcheck"), ("plain", "exifcheck plain read"), ("floor", "floor")):
-        peak, faults = map(int, open(f"{work}/{s}-{b}.rss").read().split()[-2:])
-        line = f"{name}: peak memory {peak / 1024:.1f} MB, {faults / passes:.2f} page faults"
-        try:
-            calls = [l.split() for l in open(f"{work}/{s}-{b}.strace") if l.strip().endswith("total")]
-            line += f", {int(calls[0][3]) / passes:.2f} system calls"
-        except (OSError, IndexError, ValueError):
-            pass
-        print(line + " per image and pass")
-EOF
+python3 "$root/bench/summary.py" "$res" | tee "$res/summary.md"
+log "results in $res"

@@ -7,7 +7,7 @@
 //   frame 47, 547, ...  no EXIF data (the base image as it is)
 // (every 500th frame from the number given, at most 3 of each kind).
 //
-//   make_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST_NUMBER]
+//   write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST_NUMBER]
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -99,12 +99,12 @@ Bytes FrameHead(const Base& base, long n, int flight, long in_flight) {
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::fprintf(stderr, "usage: make_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST]\n");
+    std::fprintf(stderr, "usage: write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST]\n");
     return 2;
   }
   Base base;
   if (!LoadBase(argv[1], &base)) {
-    std::fprintf(stderr, "make_survey: %s is no baseline JPEG\n", argv[1]);
+    std::fprintf(stderr, "write_bench_survey: %s is no baseline JPEG\n", argv[1]);
     return 1;
   }
   const std::string out = argv[2];
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     std::snprintf(name, sizeof name, "/IMG_%06ld.JPG", n + 1);
     if (n % per_flight == 0 || i == 0) mkdir((out + folder).c_str(), 0777);
     if (!WriteParts(out + folder + name, FrameHead(base, n, flight, n % per_flight), base.body)) {
-      std::fprintf(stderr, "make_survey: cannot write %s%s%s\n", out.c_str(), folder, name);
+      std::fprintf(stderr, "write_bench_survey: cannot write %s%s%s\n", out.c_str(), folder, name);
       return 1;
     }
   }
