@@ -6,7 +6,6 @@
 // 1 MB left fails, because a cold figure measured over them would be a warm
 // one.
 //   evict DIR...
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -15,6 +14,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "walk_files.h"
 
 namespace {
 
@@ -55,21 +56,6 @@ void Evict(const std::string& path) {
   close(fd);
 }
 
-void Walk(const std::string& folder) {
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    const std::string path = folder + "/" + name;
-    if (entry->d_type == DT_DIR) {
-      Walk(path);
-    } else {
-      Evict(path);
-    }
-  }
-  closedir(dir);
-}
 
 }  // namespace
 
@@ -78,7 +64,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: evict DIR...\n");
     return 2;
   }
-  for (int i = 1; i < argc; ++i) Walk(argv[i]);
+  for (int i = 1; i < argc; ++i) ForEachFile(argv[i], Evict);
   std::printf("evict: %llu files, %.1f MB, %.1f KB still in memory\n", g_files,
               static_cast<double>(g_bytes) / 1e6, static_cast<double>(g_resident) / 1e3);
   return g_resident <= 1000000 ? 0 : 1;

@@ -3,7 +3,6 @@
 // closes or it is terminated. This machine reclaims page cache left idle,
 // which would turn a warm measurement into a disk measurement.
 //   keep_resident DIR... < control
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,6 +10,8 @@
 
 #include <cstdio>
 #include <string>
+
+#include "walk_files.h"
 
 namespace {
 
@@ -32,26 +33,11 @@ void Lock(const std::string& path) {
   close(fd);
 }
 
-void Walk(const std::string& folder) {
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    const std::string path = folder + "/" + name;
-    if (entry->d_type == DT_DIR) {
-      Walk(path);
-    } else {
-      Lock(path);
-    }
-  }
-  closedir(dir);
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) Walk(argv[i]);
+  for (int i = 1; i < argc; ++i) ForEachFile(argv[i], Lock);
   std::fprintf(stderr, "keep_resident: %llu files, %.1f MB locked in memory\n", g_files,
                static_cast<double>(g_bytes) / 1e6);
   char buffer[256];
