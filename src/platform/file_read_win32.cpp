@@ -15,14 +15,12 @@
 #include <memory>
 
 #include "platform/file_parts.h"
+#include "platform/paths_win32.h"
 #include "platform/platform.h"
 
 namespace platform {
 
 namespace {
-
-// The longest path the narrow calls take, its terminating NUL included.
-constexpr std::size_t kMaxPath = 260;
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -72,10 +70,7 @@ FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_
     return FailedRead(FileRead::kCannotOpen,
                       "its name has characters outside the system's code page", why);
   }
-  if (std::strlen(path.c_str()) >= kMaxPath) {
-    return FailedRead(FileRead::kCannotOpen, "its path is longer than Windows paths may be (259)",
-                      why);
-  }
+  if (TooLongForNarrowCalls(path)) return FailedRead(FileRead::kCannotOpen, kPathTooLong, why);
   if (_access(path.c_str(), 0) != 0) return FailedRead(FileRead::kMissing, "no longer there", why);
   const File file(std::fopen(path.c_str(), "rb"));
   if (!file) return OpenFailed(path, errno, why);

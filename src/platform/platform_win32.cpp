@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/paths_win32.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -40,9 +41,8 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
     // The enumeration says "no such file" for a missing folder and for a
     // file, and "invalid argument" for a name it cannot take.
     if (why != nullptr) {
-      *why = errno == ENOENT && std::strlen(pattern.c_str()) >= 260
-                 ? "path longer than Windows paths may be"
-                 : std::strerror(errno);
+      *why =
+          errno == ENOENT && TooLongForNarrowCalls(pattern) ? kPathTooLong : std::strerror(errno);
     }
     return false;
   }
