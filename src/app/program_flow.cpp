@@ -82,14 +82,28 @@ bool SettingsUsable(const std::string& path, const SettingsTable& table,
   return true;
 }
 
-// Told last, so that it stands under everything a long run printed.
-void TellIncomplete(const ScanProblems& scan, const ReadProblems& reads) {
+// Told after the all-clear message, so that it stands under everything a
+// long run printed.
+void TellIncomplete(const ScanProblems& scan, const ReadProblems& reads, int status) {
   std::ostringstream message;
   message << "the all-clear covers only what was checked: " << reads.unread.size()
           << (reads.unread.size() == 1 ? " file" : " files") << " and " << scan.unlisted.size()
-          << (scan.unlisted.size() == 1 ? " folder" : " folders")
-          << " could not be, named above (exit status 4)";
+          << (scan.unlisted.size() == 1 ? " folder" : " folders") << " could not be, named above";
+  if (status == kExitIncomplete) message << " (exit status 4)";
   platform::Warn(message.str());
+}
+
+// The last line of a run that a check's rule would otherwise pass as clean.
+void TellDifferencesLeftOut(const std::vector<std::string>& checks) {
+  std::string names;
+  for (std::size_t i = 0; i < checks.size(); ++i) {
+    if (i > 0) names += i + 1 == checks.size() ? " and " : ", ";
+    names += checks[i];
+  }
+  platform::Warn("no image was reported, but the " + names +
+                 (checks.size() == 1 ? " check leaves" : " checks leave") +
+                 " differing groups out of error.json, named above; look at those groups on "
+                 "the console (exit status 5)");
 }
 
 // Makes the user's default locale the global one, or the classic locale
@@ -108,7 +122,12 @@ void InstallUserLocale() {
 }
 
 int RunChecked(int argc, char* argv[]) {
-  if (argc <= 1) return kExitAllClear;
+  if (argc <= 1) {
+    // Without a settings file nothing is checked, and a gate must not take
+    // that for a clean survey (an unset variable in a batch file, say).
+    std::cerr << "usage: exifcheck SETTINGS-FILE [ARGUMENTS ONLY ECHOED]" << std::endl;
+    return kExitBadSettings;
+  }
 
   EchoArguments(argc, argv);
   const std::string settings_path = argv[1];
@@ -156,25 +175,34 @@ int RunChecked(int argc, char* argv[]) {
   bool maker_flag = false;
   bool focal_length_flag = false;
   bool gps_flag = false;
-  if (resolution_on) {
-    CheckResolution(images, findings[kResolutionFindings], resolution_flag, &reads);
+  std::vector<std::string> left_out;  // the checks that left differing groups unreported
+  if (resolution_on &&
+      CheckResolution(images, findings[kResolutionFindings], resolution_flag, &reads)) {
+    left_out.push_back("resolution");
   }
-  if (maker_on) CheckMaker(images, findings[kMakerFindings], maker_flag, &reads);
-  if (focal_length_on) {
-    CheckFocalLength(images, findings[kFocalLengthFindings], focal_length_flag, &reads);
+  if (maker_on && CheckMaker(images, findings[kMakerFindings], maker_flag, &reads)) {
+    left_out.push_back("maker");
   }
-  if (gps_on) CheckGps(images, findings[kGpsFindings], gps_flag, &reads);
+  if (focal_length_on &&
+      CheckFocalLength(images, findings[kFocalLengthFindings], focal_length_flag, &reads)) {
+    left_out.push_back("focal-length");
+  }
+  if (gps_on && CheckGps(images, findings[kGpsFindings], gps_flag, &reads)) {
+    left_out.push_back("GPS");
+  }
 
   if (resolution_flag || maker_flag || focal_length_flag || gps_flag) {
     WriteErrorReport(findings, output_folder);
     return kExitReported;
   }
   std::cout << kAllClearMessage << std::endl;
-  if (!reads.unread.empty() || !scan.unlisted.empty()) {
-    TellIncomplete(scan, reads);
-    return kExitIncomplete;
-  }
-  return kExitAllClear;
+  const bool incomplete = !reads.unread.empty() || !scan.unlisted.empty();
+  const int status = !left_out.empty() ? kExitDifferencesLeftOut
+                     : incomplete      ? kExitIncomplete
+                                       : kExitAllClear;
+  if (incomplete) TellIncomplete(scan, reads, status);
+  if (!left_out.empty()) TellDifferencesLeftOut(left_out);
+  return status;
 }
 
 }  // namespace

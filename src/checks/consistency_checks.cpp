@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "checks/grouping_check.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -41,30 +42,38 @@ bool GpsKey(const ExifRecord& record, std::string* key) {
   return true;
 }
 
-void RunCheck(const ImageList& images, KeyFunction key_of, ReportRule rule,
+// Said as soon as the check is done, whether or not the run reports images:
+// a run that ends in status 1 must still name a minority the rule passed.
+bool RunCheck(const char* name, const ImageList& images, KeyFunction key_of, ReportRule rule,
               std::vector<std::string>& findings, bool& flag, ReadProblems* problems) {
   ReadProblems own;
-  RunGroupingCheck(images, key_of, rule, findings, flag, problems != nullptr ? *problems : own);
+  const std::vector<UnreportedGroup> unreported =
+      RunGroupingCheck(images, key_of, rule, findings, flag, problems != nullptr ? *problems : own);
+  if (!LeavesDifferingValuesOut(unreported)) return false;
+  platform::Warn(LeftOutMessage(name, unreported));
+  return true;
 }
 
 }  // namespace
 
-void CheckResolution(const ImageList& images, std::vector<std::string>& findings, bool& flag,
+bool CheckResolution(const ImageList& images, std::vector<std::string>& findings, bool& flag,
                      ReadProblems* problems) {
-  RunCheck(images, ResolutionKey, ReportRule::kRunningMaximum, findings, flag, problems);
+  return RunCheck("resolution", images, ResolutionKey, ReportRule::kRunningMaximum, findings, flag,
+                  problems);
 }
 
-void CheckMaker(const ImageList& images, std::vector<std::string>& findings, bool& flag,
+bool CheckMaker(const ImageList& images, std::vector<std::string>& findings, bool& flag,
                 ReadProblems* problems) {
-  RunCheck(images, MakerKey, ReportRule::kRunningMaximum, findings, flag, problems);
+  return RunCheck("maker", images, MakerKey, ReportRule::kRunningMaximum, findings, flag, problems);
 }
 
-void CheckFocalLength(const ImageList& images, std::vector<std::string>& findings, bool& flag,
+bool CheckFocalLength(const ImageList& images, std::vector<std::string>& findings, bool& flag,
                       ReadProblems* problems) {
-  RunCheck(images, FocalLengthKey, ReportRule::kSpecialKeys, findings, flag, problems);
+  return RunCheck("focal length", images, FocalLengthKey, ReportRule::kSpecialKeys, findings, flag,
+                  problems);
 }
 
-void CheckGps(const ImageList& images, std::vector<std::string>& findings, bool& flag,
+bool CheckGps(const ImageList& images, std::vector<std::string>& findings, bool& flag,
               ReadProblems* problems) {
-  RunCheck(images, GpsKey, ReportRule::kSpecialKeys, findings, flag, problems);
+  return RunCheck("GPS", images, GpsKey, ReportRule::kSpecialKeys, findings, flag, problems);
 }

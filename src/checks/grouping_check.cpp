@@ -1,6 +1,7 @@
 // The image pass and the group walk shared by every check.
 #include "checks/grouping_check.h"
 
+#include <cstdio>
 #include <iostream>
 
 #include "checks/check_findings.h"
@@ -76,6 +77,29 @@ void ReportGroup(const ImageList& images, const std::vector<std::size_t>& group,
   }
 }
 
+// A key as it may stand in a message line: the empty key as "", control
+// bytes and backslashes escaped so that the line stays one line, and a key
+// longer than a Make text ever is in practice cut, saying so. Bytes from 80
+// on stay, as on standard output: a GBK maker name reads as it should.
+std::string PrintableKey(const std::string& key) {
+  constexpr std::size_t kShownBytes = 64;
+  if (key.empty()) return "\"\"";
+  std::string shown;
+  const std::size_t end = key.size() > kShownBytes ? kShownBytes : key.size();
+  for (std::size_t i = 0; i < end; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(key[i]);
+    if (byte < 0x20 || byte == 0x7f || byte == '\\') {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      shown += escaped;
+    } else {
+      shown += key[i];
+    }
+  }
+  if (end < key.size()) shown += "...(" + std::to_string(key.size()) + " bytes, cut)";
+  return shown;
+}
+
 }  // namespace
 
 bool GroupReported(ReportRule rule, const std::string& key, int size, int* running_maximum) {
@@ -87,8 +111,27 @@ bool GroupReported(ReportRule rule, const std::string& key, int size, int* runni
   return true;
 }
 
-void RunGroupingCheck(const ImageList& images, KeyFunction key_of, ReportRule rule,
-                      std::vector<std::string>& findings, bool& flag, ReadProblems& problems) {
+bool LeavesDifferingValuesOut(const std::vector<UnreportedGroup>& unreported) {
+  if (unreported.size() >= 2) return true;
+  return unreported.size() == 1 && unreported.front().key == kErrorKey;
+}
+
+std::string LeftOutMessage(const std::string& check,
+                           const std::vector<UnreportedGroup>& unreported) {
+  std::string line = check + ": ";
+  for (std::size_t i = 0; i < unreported.size(); ++i) {
+    if (i > 0) line += ", ";
+    line += PrintableKey(unreported[i].key) + " (" + std::to_string(unreported[i].size) +
+            (unreported[i].size == 1 ? " image)" : " images)");
+  }
+  if (unreported.size() == 1)
+    return line + " could not be read as EXIF data and is not in error.json";
+  return line + " differ and are not in error.json";
+}
+
+std::vector<UnreportedGroup> RunGroupingCheck(const ImageList& images, KeyFunction key_of,
+                                              ReportRule rule, std::vector<std::string>& findings,
+                                              bool& flag, ReadProblems& problems) {
   std::cout << std::endl << "The number of images: " << images.size() << std::endl;
 
   ImageGroups groups;
@@ -98,12 +141,16 @@ void RunGroupingCheck(const ImageList& images, KeyFunction key_of, ReportRule ru
     if (KeyImage(images, i, key_of, problems, &key) == Keyed::kGrouped) groups[key].push_back(i);
   }
 
+  std::vector<UnreportedGroup> unreported;
   int running_maximum = 0;
   for (const auto& group : groups) {
     const int size = static_cast<int>(group.second.size());
     std::cout << group.first << std::endl << size << std::endl << std::endl;
     if (GroupReported(rule, group.first, size, &running_maximum)) {
       ReportGroup(images, group.second, findings, flag);
+    } else {
+      unreported.push_back({group.first, group.second.size()});
     }
   }
+  return unreported;
 }

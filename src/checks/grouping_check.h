@@ -36,14 +36,32 @@ struct ReadProblems {
   std::set<std::size_t> too_large;
 };
 
+/// A group the walk printed but did not report.
+struct UnreportedGroup {
+  std::string key;
+  std::size_t size = 0;
+};
+
 /// Whether the group met at this point of the walk is reported. Updates the
 /// running maximum, which starts at 0 for each walk.
 bool GroupReported(ReportRule rule, const std::string& key, int size, int* running_maximum);
 
+/// Whether the groups a walk left unreported still differ from each other:
+/// two or more of them, or an unreported "error" group. A lone other group
+/// is the majority the reported ones were measured against.
+bool LeavesDifferingValuesOut(const std::vector<UnreportedGroup>& unreported);
+
+/// One line that names `check` and each of its unreported groups, key and
+/// size, for standard error. Keys are bytes from the images: control bytes
+/// are escaped and a long key is cut, so the line stays one short line.
+std::string LeftOutMessage(const std::string& check,
+                           const std::vector<UnreportedGroup>& unreported);
+
 /// One check over `images`. Files it cannot read join no group; each is
 /// named on standard error unless `problems` holds it already, and is added
-/// there.
-void RunGroupingCheck(const ImageList& images, KeyFunction key_of, ReportRule rule,
-                      std::vector<std::string>& findings, bool& flag, ReadProblems& problems);
+/// there. Returns the groups it did not report, in key order.
+std::vector<UnreportedGroup> RunGroupingCheck(const ImageList& images, KeyFunction key_of,
+                                              ReportRule rule, std::vector<std::string>& findings,
+                                              bool& flag, ReadProblems& problems);
 
 #endif  // EXIFCHECK_CHECKS_GROUPING_CHECK_H_

@@ -144,6 +144,78 @@ TEST_F(Checks, AllConsistentGivesAllClearAndLeavesAnOldReport) {
   EXPECT_EQ(Report(), "old");
 }
 
+// What a check's rule leaves out of the report: whether the run still
+// passes (0), reports (1) or refuses to pass (5), and which unreported groups
+// standard error names. Values are written in key order; "error" is a file
+// that is no JPEG, "-" a frame without a GPS position.
+TEST_F(Checks, DifferingGroupsLeftOutOfTheReport) {
+  const std::string long_make(100, 'Z');
+  const struct {
+    char check;  // r(esolution), m(aker), f(ocal length), g(ps)
+    std::vector<std::pair<std::string, int>> groups;
+    int status;
+    std::string named;  // the unreported groups standard error names; "": none
+  } cases[] = {
+      {'r', {{"1000", 10}, {"2000", 3}}, 1, ""},
+      {'r', {{"1000", 3}, {"2000", 10}}, 5, "1000*3000 (3 images), 2000*3000 (10 images)"},
+      {'r', {{"1000", 5}, {"2000", 5}}, 1, ""},
+      {'r',
+       {{"1000", 4}, {"2000", 1}, {"3000", 9}, {"4000", 1}},
+       1,
+       "1000*3000 (4 images), 3000*3000 (9 images)"},
+      {'r', {{"1000", 3}}, 0, ""},
+      {'r', {{"error", 3}}, 5, "error (3 images)"},
+      {'r', {{"1000", 1}, {"error", 2}}, 5, "1000*3000 (1 image), error (2 images)"},
+      {'m', {{"", 2}, {"DJI", 5}}, 5, "\"\" (2 images), DJI (5 images)"},
+      {'m',
+       {{"Cam\nX", 1}, {long_make, 2}},
+       5,
+       "Cam\\x0AX (1 image), " + long_make.substr(0, 64) + "...(100 bytes, cut) (2 images)"},
+      {'f', {{"24", 3}, {"35", 2}}, 5, "24 (3 images), 35 (2 images)"},
+      {'f', {{"24", 3}}, 0, ""},
+      {'g', {{"-", 1}, {"ok", 3}, {"error", 1}}, 1, ""},
+      {'g', {{"ok", 3}}, 0, ""},
+  };
+  const char* const names[] = {"resolution", "maker", "focal length", "GPS"};
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(images_);
+    testsupport::MakeFolders(images_);
+    int n = 0;
+    for (const auto& group : c.groups) {
+      for (int i = 0; i < group.second; ++i) {
+        const std::string name = "f" + std::to_string(++n) + ".jpg";
+        if (group.first == "error") {
+          testsupport::WriteFile(Image(name), "no image");
+          continue;
+        }
+        SurveyFrame frame;
+        if (c.check == 'r') frame.width = static_cast<uint32_t>(std::stoul(group.first));
+        if (c.check == 'm') frame.make = group.first;
+        if (c.check == 'f') frame.focal_35mm = static_cast<uint16_t>(std::stoul(group.first));
+        if (group.first == "-") frame.gps = std::nullopt;
+        Frame(name, frame);
+      }
+    }
+    const testsupport::ToolRun run =
+        Run(c.check == 'r', c.check == 'm', c.check == 'f', c.check == 'g');
+    const std::string check = names[std::string("rmfg").find(c.check)];
+    const std::string what = check + " " + testing::PrintToString(c.groups);
+    EXPECT_EQ(run.status, c.status) << what << "\n" << run.err;
+    if (c.named.empty()) {
+      EXPECT_EQ(run.err, "") << what;
+    } else {
+      EXPECT_NE(run.err.find("exifcheck: " + check + ": " + c.named + " "), std::string::npos)
+          << what << "\n"
+          << run.err;
+      EXPECT_EQ(run.err.find("(exit status 5)") != std::string::npos, c.status == 5) << what;
+    }
+    if (c.status == 5) {  // standard output stays the all-clear run's own
+      const std::string all_clear = ConsoleLines(testsupport::AllClearLines());
+      EXPECT_EQ(run.out.substr(run.out.size() - all_clear.size()), all_clear) << what;
+    }
+  }
+}
+
 TEST_F(Checks, OddFilesNeverBlockAndLargeFilesAreReported) {
   Frame("a.jpg", SurveyFrame());
   Frame("b.jpg", SurveyFrame());

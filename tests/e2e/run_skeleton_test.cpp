@@ -52,11 +52,11 @@ class RunSkeleton : public testing::Test {
   std::string settings_;
 };
 
-TEST_F(RunSkeleton, NoArgumentPrintsNothing) {
+TEST_F(RunSkeleton, NoArgumentIsAUsageError) {
   const ToolRun run = RunTool({});
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, ConsoleLines({"usage: exifcheck SETTINGS-FILE [ARGUMENTS ONLY ECHOED]"}));
 }
 
 TEST_F(RunSkeleton, EchoesArgumentsThenReportsUnopenableSettings) {
@@ -198,7 +198,9 @@ TEST_F(RunSkeleton, NumbersStayPlainUnderAnyLocale) {
     testsupport::ToolOptions options;
     options.env = {{"LANG", locale}, {"LC_ALL", locale}};
     const ToolRun run = RunTool({settings_}, options);
-    EXPECT_EQ(run.status, 0) << locale;  // one group, "error": never reported
+    // One group, "error": never reported, but nothing could be read.
+    EXPECT_EQ(run.status, 5) << locale;
+    EXPECT_NE(run.err.find("error (1000 images)"), std::string::npos) << locale;
     EXPECT_NE(run.out.find(ConsoleLines({"The number of images: 1000"})), std::string::npos)
         << locale;
     EXPECT_NE(run.out.find(ConsoleLines({std::string(kImageSequence) + "1000"})), std::string::npos)
