@@ -9,7 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-mapfile -t built < <(scripts/release.sh)
+paths=$(scripts/release.sh)
+mapfile -t built <<<"$paths"
 deb= zip=
 for file in "${built[@]}"; do
   case $file in
@@ -37,6 +38,8 @@ check_manual() {  # the manual page, or its name once installed
   warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 "$@" 2>&1 >/dev/null)
   [[ -z $warnings ]] || fail "man $* warns: $warnings"
 }
+warnings=$(groff -ww -man -z build/package-deb/exifcheck.1 2>&1)
+[[ -z $warnings ]] || fail "groff warns about the manual page: $warnings"
 
 # Installed, the tool runs from the PATH; the trap removes it whatever happens.
 remove_package() { "${sudo[@]}" dpkg --purge exifcheck >/dev/null || true; }
@@ -47,6 +50,7 @@ check_manual exifcheck
 for doc in README.md README.zh-CN.md exifcheck.ini gate-survey.sh copyright changelog.gz; do
   [[ -f /usr/share/doc/exifcheck/$doc ]] || fail "the package has no /usr/share/doc/exifcheck/$doc"
 done
+sh -n /usr/share/doc/exifcheck/gate-survey.sh || fail "gate-survey.sh is no valid shell script"
 rm -f build/example-output/error.json
 set +e
 exifcheck examples/exifcheck.ini >build/packages/example.out 2>build/packages/example.err
