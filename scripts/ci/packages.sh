@@ -68,7 +68,7 @@ echo "packages: $deb: lintian clean, installed, ran the example (exit status 1, 
 exe=build/package-win64/exifcheck.exe
 resource=$(x86_64-w64-mingw32-windres -J coff -i "$exe" -O rc)
 for value in '"ProductName", "exifcheck"' "\"FileVersion\", \"$version\"" "\"ProductVersion\", \"$version\"" \
-    '"FileDescription", "' '"LegalCopyright", "Copyright'; do
+    '"FileDescription", "' '"LegalCopyright", "Copyright' 'BLOCK "080404B0"'; do
   grep -qF "$value" <<<"$resource" || fail "$exe has no $value in its version resource"
 done
 
