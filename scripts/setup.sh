@@ -3,14 +3,20 @@
 # what is missing. Run as root or with sudo available.
 #   scripts/setup.sh            the build and the Linux test suite
 #   scripts/setup.sh --windows  also the cross compiler for exifcheck.exe
+#   scripts/setup.sh --release  also what scripts/release.sh needs for the zip and the .deb
 #   scripts/setup.sh --all      also everything the full CI run uses
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev rapidjson-dev locales)
 if [[ "${1:-}" == "--all" ]]; then
   packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 git g++-mingw-w64-x86-64 wine64)
+  # The packages stage: the .deb's checks, the manual page's render, the zip's unpacking.
+  packages+=(dpkg-dev lintian man-db groff-base unzip)
 elif [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64)
+elif [[ "${1:-}" == "--release" ]]; then
+  # dpkg-dev: dpkg-shlibdeps finds the .deb's dependencies, dpkg-buildflags its hardening.
+  packages+=(g++-mingw-w64-x86-64 dpkg-dev)
 fi
 
 missing=()

@@ -18,6 +18,7 @@ stages=(
   linux-release   # release build, warnings as errors, unit and end-to-end tests
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
   windows         # MinGW-w64 exifcheck.exe, the suite under Wine, error.json as on Linux
+  packages        # scripts/release.sh: the .deb installed and run, the zip's check-survey.bat under Wine
   linux-plain-read  # the suite again, reading every image file whole
   clang-tidy      # static analysis over src/ (.clang-tidy), layout of src/ and tests/ (.clang-format)
   fuzz            # each libFuzzer target for 60 s from the seed corpus
