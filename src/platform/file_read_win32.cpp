@@ -77,4 +77,11 @@ FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_
   return ReadOpened(file.get(), head, tail, consume, why);
 }
 
+void ClosePendingHeads(PendingHeads*) {}
+
+FileRead ReadListedImage(ListReader& reader, std::size_t index, const PartsConsumer& consume,
+                         std::string* why) {
+  return ReadImageFile((*reader.paths)[index], reader.head, reader.tail, consume, why);
+}
+
 }  // namespace platform
