@@ -29,10 +29,13 @@ std::unique_ptr<unsigned char[]> Copy(const uint8_t* from, size_t size) {
   return block;
 }
 
-// A request names bytes of the file that the parts given do not all hold.
+// A request moves the read on: it names bytes no part given holds whole,
+// or grows the head, where the search for FF E1 runs.
 bool NamesMissingBytes(const ByteRequest& r, const FileBytes& f) {
   if (r.end_marker) return f.tail_size == 0;
-  return r.from < r.to && r.to <= f.size && bytes_at(f, r.from, r.to - r.from) == nullptr;
+  if (r.from >= r.to || r.to > f.size) return false;
+  return (r.from <= f.head_size && r.to > f.head_size) ||
+         bytes_at(f, r.from, r.to - r.from) == nullptr;
 }
 }  // namespace
 
@@ -52,9 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto head_block = Copy(file, head);
   const auto tail_block = Copy(file + (length - tail), tail);
   for (const size_t tail_given : {tail, size_t{0}}) {
-    const FileBytes parts_given{head_block.get(),  static_cast<uint32_t>(head), tail_block.get(),
-                                static_cast<uint32_t>(tail_given), static_cast<uint32_t>(length),
-                                nullptr,           0};
+    const FileBytes parts_given{head_block.get(),
+                                static_cast<uint32_t>(head),
+                                tail_block.get(),
+                                static_cast<uint32_t>(tail_given),
+                                static_cast<uint32_t>(length),
+                                nullptr,
+                                0};
     ExifRecord parts;
     ByteRequest request;
     ExifResult got = parts.read_jpeg(parts_given, &request);
@@ -67,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // As the checks read: the head, then what the reader asks for.
   const std::vector<unsigned char> bytes(file, file + length);
-  const testsupport::RequestedRead asked = testsupport::ReadAsRequested(
-      bytes, static_cast<uint32_t>(head), static_cast<uint32_t>(tail));
+  const testsupport::RequestedRead asked =
+      testsupport::ReadAsRequested(bytes, static_cast<uint32_t>(head), static_cast<uint32_t>(tail));
   if (asked.final != expected || Dump(asked.record) != Dump(whole)) std::abort();
   return 0;
 }

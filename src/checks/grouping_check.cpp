@@ -99,7 +99,8 @@ void RunGroupingCheck(const ImageList& images, KeyFunction key_of, ReportRule ru
 
   ImageGroups groups;
   std::string key;
-  platform::ListReader reader = platform::MakeListReader(images, kHeadBytes, kTailBytes, kReadAhead);
+  platform::ListReader reader =
+      platform::MakeListReader(images, kHeadBytes, kTailBytes, kReadAhead);
   for (std::size_t i = 0; i < images.size(); ++i) {
     std::cout << kImageSequence << i + 1 << std::endl;
     if (KeyImage(images, i, reader, key_of, problems, &key) == Keyed::kGrouped) {

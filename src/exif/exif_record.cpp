@@ -81,8 +81,9 @@ std::optional<uint32_t> find_app1_marker(const FileBytes& f, const EndMarker& en
   } else {
     // The head ends before the exact end marker: read on in a step.
     const uint64_t step = std::max<uint64_t>(f.head_size, kSearchStep);
-    *want = ByteRequest{false, f.head_size,
-                        static_cast<uint32_t>(std::min<uint64_t>(end.position, f.head_size + step))};
+    *want =
+        ByteRequest{false, f.head_size,
+                    static_cast<uint32_t>(std::min<uint64_t>(end.position, f.head_size + step))};
   }
   return std::nullopt;
 }

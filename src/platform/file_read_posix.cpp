@@ -8,8 +8,8 @@
 // while mapped would end the run with SIGBUS. A read that comes up short is
 // simply a file that could not be read.
 #include <fcntl.h>
-#include <sys/uio.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,7 +117,8 @@ FileRead ReadPath(const std::string& path, std::uint32_t head, std::uint32_t tai
 void FetchAhead(ListReader& reader, std::size_t last) {
   const std::size_t end = std::min(last + 1, reader.paths->size());
   for (; reader.asked_to < end; ++reader.asked_to) {
-    const int fd = open((*reader.paths)[reader.asked_to].c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        open((*reader.paths)[reader.asked_to].c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;  // its turn says why
     posix_fadvise(fd, 0, reader.head, POSIX_FADV_WILLNEED);
     close(fd);

@@ -67,7 +67,7 @@ FileParts View(const HeldParts& h) {
   if (h.head_size == h.size) {
     return FileParts{h.head.get(), h.size, h.head.get(), h.size, h.size, nullptr, 0};
   }
-  return FileParts{h.head.get(), h.head_size,      h.tail.get(),    h.tail_size,
+  return FileParts{h.head.get(), h.head_size,     h.tail.get(),   h.tail_size,
                    h.size,       h.pieces.data(), h.pieces.size()};
 }
 

@@ -139,8 +139,8 @@ struct ListReader {
   std::uint32_t head = 0;
   std::uint32_t tail = 0;
   std::size_t window = 0;
-  bool cold = false;          // a read found the cache cold (POSIX)
-  std::size_t asked_to = 0;   // files before it have been fetched ahead
+  bool cold = false;         // a read found the cache cold (POSIX)
+  std::size_t asked_to = 0;  // files before it have been fetched ahead
   std::unique_ptr<PendingHeads, void (*)(PendingHeads*)> pending{nullptr, ClosePendingHeads};
 };
 

@@ -173,8 +173,7 @@ TEST(ExifRecordParts, TheHeadMustHoldTheLastByteTheAnswerRestsOn) {
       const PartsRead inside = ReadInParts(c.file, c.last_byte_end, 2);
       EXPECT_EQ(inside.first, whole.first) << c.name;
       EXPECT_EQ(inside.record, whole.record) << c.name;
-      EXPECT_EQ(ReadInParts(c.file, c.last_byte_end - 1, 2).first,
-                exif_result::needs_more_bytes)
+      EXPECT_EQ(ReadInParts(c.file, c.last_byte_end - 1, 2).first, exif_result::needs_more_bytes)
           << c.name;
     }
   }
@@ -222,7 +221,8 @@ TEST(ExifRecordParts, AnEndMarkerInTheHeadSettlesWhatItCan) {
   late_gps.ifd0.push_back(RawEntry(0x8825, 4, 1, 0));
   const Bytes probe = JpegWithExif(late_gps);
   const size_t tiff = Find(probe, {0xFF, 0xE1}) + 10;
-  late_gps.ifd0.back() = RawEntry(0x8825, 4, 1, static_cast<uint32_t>(Find(probe, thumbnail) + 2 - tiff));
+  late_gps.ifd0.back() =
+      RawEntry(0x8825, 4, 1, static_cast<uint32_t>(Find(probe, thumbnail) + 2 - tiff));
   const Bytes survey = MakeSurveyJpeg(SurveyFrame());
   const Bytes scan = JpegFile({StartOfFrame(64, 48), ScanData(3000), Eoi()});
 
@@ -236,14 +236,14 @@ TEST(ExifRecordParts, AnEndMarkerInTheHeadSettlesWhatItCan) {
        JpegFile({Soi(), Segment(0xFE, thumbnail), App1Exif(long_values), scan}), false},
       {"thumbnail inside, before the values", JpegWithExif(thumbnail_first), false},
       {"preview after the EXIF block",
-       JpegFile({Soi(), App1Exif(long_values), Segment(0xE2, thumbnail), scan}),
-       true},
+       JpegFile({Soi(), App1Exif(long_values), Segment(0xE2, thumbnail), scan}), true},
       {"no end marker in the head", survey, false},
       {"a bound that fails only against the lower bound", JpegWithExif(late_gps), false},
   };
   for (const auto& c : cases) {
     const PartsRead whole = ReadWhole(c.file);
-    const RequestedRead asked = ReadAsRequested(c.file, static_cast<uint32_t>(c.file.size() - 2), 4);
+    const RequestedRead asked =
+        ReadAsRequested(c.file, static_cast<uint32_t>(c.file.size() - 2), 4);
     EXPECT_EQ(asked.final, whole.final) << c.name;
     EXPECT_EQ(Dump(asked.record), whole.record) << c.name;
     if (platform::kReadsWholeFiles) continue;

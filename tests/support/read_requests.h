@@ -19,8 +19,8 @@ struct RequestedRead {
   ExifResult first = exif_result::ok;  // the answer to the first parts
   ExifResult final = exif_result::ok;
   ExifRecord record;
-  int reads = 0;                       // read requests, the first included
-  std::uint64_t bytes = 0;             // bytes read in all
+  int reads = 0;            // read requests, the first included
+  std::uint64_t bytes = 0;  // bytes read in all
 };
 
 inline RequestedRead ReadAsRequested(const std::vector<unsigned char>& file, std::uint32_t head,
