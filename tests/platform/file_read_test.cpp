@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/read_parts.h"
@@ -96,6 +97,50 @@ TEST(FileRead, SparseFilesOf2GiBAndMoreAreNotRead) {
     EXPECT_EQ(got.result, FileRead::kTooLarge) << size;
     EXPECT_EQ(got.why, "2 GiB or larger") << size;
     EXPECT_TRUE(got.calls.empty()) << size;
+  }
+}
+
+// The files of a list read through the window that fetches heads ahead:
+// each file, at its turn, hands over its own bytes as they are then, even
+// when it vanished, shrank or changed while it waited in the window.
+TEST(FileRead, TheWindowHandsEachFileItsOwnBytesAtItsTurn) {
+  testsupport::ScopedTempDir dir;
+  std::vector<std::string> paths;
+  for (std::size_t k = 0; k < 7; ++k) {
+    paths.push_back(dir.Join("f" + std::to_string(k) + ".jpg"));
+    testsupport::WriteFile(paths.back(), Pattern(50 + 300 * k));
+  }
+  platform::ListReader reader = platform::MakeListReader(paths, 64, 16, 3);
+  reader.cold = true;  // fetch ahead however warm the cache is
+  const ByteVector changed(700, 0x5A);
+  struct Turn {
+    FileRead result;
+    ByteVector content;
+  };
+  const Turn turns[] = {
+      {FileRead::kRead, Pattern(50)},   {FileRead::kRead, Pattern(350)},
+      {FileRead::kMissing, {}},         {FileRead::kRead, Pattern(10)},
+      {FileRead::kRead, changed},       {FileRead::kRead, Pattern(1550)},
+      {FileRead::kRead, Pattern(1850)},
+  };
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    if (k == 1) {  // files 2 to 4 wait in the window now
+      std::filesystem::remove(paths[2]);
+      std::filesystem::resize_file(paths[3], 10);
+      testsupport::WriteFile(paths[4], changed);
+    }
+    ByteVector got;
+    std::string why;
+    const FileRead result = platform::ReadListedImage(
+        reader, k,
+        [&](const FileParts& parts) {
+          got.assign(parts.head, parts.head + parts.head_size);
+          if (parts.head_size == parts.size) return platform::PartsWanted{};
+          return platform::PartsWanted{false, false, 0, parts.size};
+        },
+        &why);
+    EXPECT_EQ(result, turns[k].result) << k << ": " << why;
+    EXPECT_TRUE(got == turns[k].content) << k;
   }
 }
 
