@@ -81,12 +81,20 @@ FileRead OpenFailed(const std::string& path, int error, std::string* why) {
                     why);
 }
 
-// `cold`, when not null, is set when the first read found the cache cold.
+// What a read tells the list reader: whether its first read found the
+// cache cold, and whether the file's tail was asked for.
+struct ReadSeen {
+  bool cold = false;
+  bool tail = false;
+};
+
+// `seen`, when not null, receives what the read found.
 FileRead ReadOpened(int fd, std::uint32_t head, std::uint32_t tail, const PartsConsumer& consume,
-                    bool* cold, std::string* why) {
+                    ReadSeen* seen, std::string* why) {
   struct stat st;
   if (fstat(fd, &st) != 0) return FailedRead(FileRead::kReadShort, std::strerror(errno), why);
   if (!S_ISREG(st.st_mode)) return FailedRead(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
+  bool* cold = seen == nullptr ? nullptr : &seen->cold;
   const auto read_at = [fd, &cold](unsigned char* data, std::size_t size, std::uint64_t offset) {
     std::size_t done = 0;
     if (cold != nullptr) {
@@ -96,31 +104,38 @@ FileRead ReadOpened(int fd, std::uint32_t head, std::uint32_t tail, const PartsC
     }
     return ReadFully(fd, data + done, size - done, static_cast<off_t>(offset + done));
   };
-  return ReadSizedFile(static_cast<std::uint64_t>(st.st_size), head, tail, read_at, consume, why);
+  return ReadSizedFile(static_cast<std::uint64_t>(st.st_size), head, tail, read_at, consume, why,
+                       seen == nullptr ? nullptr : &seen->tail);
 }
 
 FileRead ReadPath(const std::string& path, std::uint32_t head, std::uint32_t tail,
-                  const PartsConsumer& consume, bool* cold, std::string* why) {
+                  const PartsConsumer& consume, ReadSeen* seen, std::string* why) {
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return OpenFailed(path, errno, why);
-  const FileRead result = ReadOpened(fd, head, tail, consume, cold, why);
+  const FileRead result = ReadOpened(fd, head, tail, consume, seen, why);
   close(fd);
   return result;
 }
 
-// Tells the kernel to read the heads of the files up to `last` now. Each is
-// opened for that alone and closed again: the read at its turn opens it by
-// its path, so a file that vanishes or changes meanwhile is told as today,
-// and at most one more file is open. The kernel reads exactly the range
-// asked for, where a read would pull in its whole read-ahead window.
-void FetchAhead(ListReader& reader, std::size_t last) {
+// Tells the kernel to read the heads of the files up to `last` now, and
+// their tails when the last file read needed its tail: a survey's frames
+// are alike. Each is opened for that alone and closed again: the read at
+// its turn opens it by its path, so a file that vanishes or changes
+// meanwhile is told as today, and at most one more file is open. The
+// kernel reads exactly the ranges asked for, where a read would pull in
+// its whole read-ahead window.
+void FetchAhead(ListReader& reader, std::size_t last, bool tails) {
   const std::size_t end = std::min(last + 1, reader.paths->size());
   for (; reader.asked_to < end; ++reader.asked_to) {
     const int fd =
         open((*reader.paths)[reader.asked_to].c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;  // its turn says why
     posix_fadvise(fd, 0, reader.head, POSIX_FADV_WILLNEED);
+    struct stat st;
+    if (tails && fstat(fd, &st) == 0 && st.st_size > off_t{reader.head} + reader.tail) {
+      posix_fadvise(fd, st.st_size - reader.tail, reader.tail, POSIX_FADV_WILLNEED);
+    }
     close(fd);
   }
 }
@@ -138,11 +153,11 @@ FileRead ReadListedImage(ListReader& reader, std::size_t index, const PartsConsu
                          std::string* why) {
   reader.asked_to = std::max(reader.asked_to, index + 1);
   // A warm cache pays one probe per file and no hints.
-  bool cold = false;
+  ReadSeen seen;
   const FileRead result = ReadPath((*reader.paths)[index], reader.head, reader.tail, consume,
-                                   reader.cold || reader.window == 0 ? nullptr : &cold, why);
-  reader.cold = reader.cold || cold;
-  if (reader.cold) FetchAhead(reader, index + reader.window);
+                                   reader.window == 0 ? nullptr : &seen, why);
+  reader.cold = reader.cold || seen.cold;
+  if (reader.cold) FetchAhead(reader, index + reader.window, seen.tail);
   return result;
 }
 

@@ -113,7 +113,8 @@ ListReader MakeListReader(const std::vector<std::string>& paths, std::uint32_t h
 }
 
 FileRead ReadSizedFile(std::uint64_t size, std::uint32_t head, std::uint32_t tail,
-                       const ReadAt& read_at, const PartsConsumer& consume, std::string* why) {
+                       const ReadAt& read_at, const PartsConsumer& consume, std::string* why,
+                       bool* read_tail) {
   if (size >= kMaxImageSize) return FailedRead(FileRead::kTooLarge, "2 GiB or larger", why);
   HeldParts held;
   held.size = static_cast<std::uint32_t>(size);
@@ -123,6 +124,7 @@ FileRead ReadSizedFile(std::uint64_t size, std::uint32_t head, std::uint32_t tai
   for (int round = 0; held.head_size < held.size && round < kMaxRequests; ++round) {
     const PartsWanted want = consume(View(held));
     if (want.done) return FileRead::kRead;
+    if (want.tail && read_tail != nullptr) *read_tail = true;
     if (!ReadWanted(held, want, tail, read_at)) {
       return FailedRead(FileRead::kReadShort, kShrank, why);
     }
