@@ -106,6 +106,7 @@ TEST(ExifRecordParts, EveryHeadAndTailGetsTheWholeFilesAnswer) {
         ASSERT_EQ(parts.record, whole.record) << "head " << head << ", tail " << tail;
         ASSERT_TRUE(parts.first == whole.first || parts.first == exif_result::needs_more_bytes)
             << "head " << head << ", tail " << tail;
+        if (tail != 2 && tail != 50) continue;  // the tail a request reads
         const RequestedRead asked = ReadAsRequested(file, head, tail);
         ASSERT_EQ(asked.final, whole.final) << "requested, head " << head << ", tail " << tail;
         ASSERT_EQ(Dump(asked.record), whole.record) << "requested, head " << head;
