@@ -132,7 +132,7 @@ void ClosePendingHeads(PendingHeads* pending);
 /// Reads the files of one list for one check, each in its turn, and has the
 /// system fetch the heads of the next `window` files before their turn, so
 /// a cold disk serves several requests at once on the one thread. The
-/// answers are those of ReadImageFile: each file is read again at its turn
+/// answers are those of ReadImageFile: each file is opened again at its turn
 /// by its path, and what was fetched ahead only warms the system's cache.
 struct ListReader {
   const std::vector<std::string>* paths = nullptr;
