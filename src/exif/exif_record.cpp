@@ -18,7 +18,7 @@ constexpr uint32_t kShortestApp1 = 16;
 // One step of the search for FF E1 past the head reads at least this much
 // more: a frame without EXIF data is searched to its end marker, and a few
 // large requests cost less than many small ones.
-constexpr uint64_t kSearchStep = uint64_t{64} * 1024;
+constexpr uint64_t kSearchStep = uint64_t{1} << 32;
 
 // Where the reader takes the end marker from: the position just past the
 // last FF D9 pair (0 when there is none), or a lower bound on it.

@@ -57,6 +57,7 @@ struct HeldParts {
   std::uint32_t size = 0;
   Block head;
   std::uint32_t head_size = 0;
+  std::uint32_t head_capacity = 0;
   Block tail;
   std::uint32_t tail_size = 0;
   std::vector<Block> blocks;
@@ -71,12 +72,19 @@ FileParts View(const HeldParts& h) {
                    h.size,       h.pieces.data(), h.pieces.size()};
 }
 
-// Grows the head to its first `to` bytes; only the new ones are read.
+// Grows the head to its first `to` bytes; only the new ones are read. The
+// first head is a block of its own size; once it grows, it moves into a
+// block of the file's size, where each later step reads in place: a file
+// searched in steps is copied once, and pages never read are never touched.
 bool ExtendHead(HeldParts& h, std::uint32_t to, const ReadAt& read_at) {
-  Block grown = NewBlock(to);
-  if (h.head_size > 0) std::memcpy(grown.get(), h.head.get(), h.head_size);
-  if (!read_at(grown.get() + h.head_size, to - h.head_size, h.head_size)) return false;
-  h.head = std::move(grown);
+  if (to > h.head_capacity) {
+    const std::uint32_t capacity = h.head_size == 0 ? to : h.size;
+    Block grown = NewBlock(capacity);
+    if (h.head_size > 0) std::memcpy(grown.get(), h.head.get(), h.head_size);
+    h.head = std::move(grown);
+    h.head_capacity = capacity;
+  }
+  if (!read_at(h.head.get() + h.head_size, to - h.head_size, h.head_size)) return false;
   h.head_size = to;
   return true;
 }
