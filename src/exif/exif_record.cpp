@@ -15,11 +15,6 @@ namespace {
 constexpr uint64_t kMarkerAndLength = 4;
 constexpr uint32_t kShortestApp1 = 16;
 
-// One step of the search for FF E1 past the head reads at least this much
-// more: a frame without EXIF data is searched to its end marker, and a few
-// large requests cost less than many small ones.
-constexpr uint64_t kSearchStep = uint64_t{1} << 32;
-
 // Where the reader takes the end marker from: the position just past the
 // last FF D9 pair (0 when there is none), or a lower bound on it.
 struct EndMarker {
@@ -79,11 +74,11 @@ std::optional<uint32_t> find_app1_marker(const FileBytes& f, const EndMarker& en
   if (limit == last) {
     want->end_marker = true;
   } else {
-    // The head ends before the exact end marker: read on in a step.
-    const uint64_t step = std::max<uint64_t>(f.head_size, kSearchStep);
-    *want =
-        ByteRequest{false, f.head_size,
-                    static_cast<uint32_t>(std::min<uint64_t>(end.position, f.head_size + step))};
+    // The head ends before the exact end marker: the rest up to it in one
+    // read. A frame without EXIF data is searched to its end, and steps of
+    // 64 KiB and more took twice the CPU time of one read there, with the
+    // same bytes from the disk.
+    *want = ByteRequest{false, f.head_size, end.position};
   }
   return std::nullopt;
 }

@@ -77,7 +77,7 @@ FileParts View(const HeldParts& h) {
 // block of the file's size, where each later step reads in place: a file
 // searched in steps is copied once, and pages never read are never touched.
 bool ExtendHead(HeldParts& h, std::uint32_t to, const ReadAt& read_at) {
-  if (to > h.head_capacity) {
+  if (!h.head || to > h.head_capacity) {
     const std::uint32_t capacity = h.head_size == 0 ? to : h.size;
     Block grown = NewBlock(capacity);
     if (h.head_size > 0) std::memcpy(grown.get(), h.head.get(), h.head_size);
