@@ -1,8 +1,11 @@
-// The reader over a file's head and tail against the reader over the whole
-// file: for any bytes and any head and tail sizes, the first answers as the
-// second does, or asks for the whole file and then does. Head and tail are
-// copied into heap blocks of exactly their size, so a read past either is a
-// heap overflow the sanitizer reports.
+// The reader over parts of a file against the reader over the whole file:
+// for any bytes and any head and tail sizes, it answers as the whole-file
+// read does or asks for more, naming bytes it was not given; and read as
+// the checks read a file, the head alone first with an end marker in it as
+// a lower bound, then the tail or the ranges the reader names, it ends in
+// the whole file's answer and record. Every part sits in a heap block of
+// exactly its size, so a read past one is a heap overflow the sanitizer
+// reports.
 //
 // Input: two 16-bit selectors (least significant byte first) that pick the
 // head and the tail size among 0 to the file's size, then the file.
@@ -11,9 +14,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "exif/exif_record.h"
 #include "exif/record_dump.h"
+#include "support/read_requests.h"
 
 namespace {
 constexpr size_t kSelectors = 4;
@@ -22,6 +27,15 @@ std::unique_ptr<unsigned char[]> Copy(const uint8_t* from, size_t size) {
   std::unique_ptr<unsigned char[]> block(new unsigned char[size]);
   if (size > 0) std::memcpy(block.get(), from, size);
   return block;
+}
+
+// A request moves the read on: it names bytes no part given holds whole,
+// or grows the head, where the search for FF E1 runs.
+bool NamesMissingBytes(const ByteRequest& r, const FileBytes& f) {
+  if (r.end_marker) return f.tail_size == 0;
+  if (r.from >= r.to || r.to > f.size) return false;
+  return (r.from <= f.head_size && r.to > f.head_size) ||
+         bytes_at(f, r.from, r.to - r.from) == nullptr;
 }
 }  // namespace
 
@@ -35,17 +49,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto whole_block = Copy(file, length);
   ExifRecord whole;
   const ExifResult expected = whole.read_jpeg(whole_block.get(), static_cast<uint32_t>(length));
-  if (expected == exif_result::needs_whole_file) std::abort();
+  if (expected == exif_result::needs_more_bytes) std::abort();
 
+  // Head and tail as given, with and without the tail.
   const auto head_block = Copy(file, head);
   const auto tail_block = Copy(file + (length - tail), tail);
-  ExifRecord parts;
-  ExifResult got = parts.read_jpeg(FileBytes{head_block.get(), static_cast<uint32_t>(head),
-                                             tail_block.get(), static_cast<uint32_t>(tail),
-                                             static_cast<uint32_t>(length)});
-  if (got == exif_result::needs_whole_file) {
-    got = parts.read_jpeg(whole_block.get(), static_cast<uint32_t>(length));
+  for (const size_t tail_given : {tail, size_t{0}}) {
+    const FileBytes parts_given{head_block.get(),
+                                static_cast<uint32_t>(head),
+                                tail_block.get(),
+                                static_cast<uint32_t>(tail_given),
+                                static_cast<uint32_t>(length),
+                                nullptr,
+                                0};
+    ExifRecord parts;
+    ByteRequest request;
+    ExifResult got = parts.read_jpeg(parts_given, &request);
+    if (got == exif_result::needs_more_bytes) {
+      if (!NamesMissingBytes(request, parts_given)) std::abort();
+      got = parts.read_jpeg(whole_block.get(), static_cast<uint32_t>(length));
+    }
+    if (got != expected || Dump(parts) != Dump(whole)) std::abort();
   }
-  if (got != expected || Dump(parts) != Dump(whole)) std::abort();
+
+  // As the checks read: the head, then what the reader asks for.
+  const std::vector<unsigned char> bytes(file, file + length);
+  const testsupport::RequestedRead asked =
+      testsupport::ReadAsRequested(bytes, static_cast<uint32_t>(head), static_cast<uint32_t>(tail));
+  if (asked.final != expected || Dump(asked.record) != Dump(whole)) std::abort();
   return 0;
 }

@@ -61,6 +61,14 @@ int main(int argc, char** argv) {
                               testsupport::StartOfFrame(64, 48), testsupport::ScanData(),
                               testsupport::Eoi()})},
       {"thumbnail_ii.jpg", testsupport::JpegWithExif(thumbnail)},
+      // A preview's end marker after the EXIF block: a head without the
+      // file's own end marker is answered against that lower bound.
+      {"preview_after_mm.jpg",
+       testsupport::JpegFile({testsupport::Soi(),
+                              testsupport::App1Exif(testsupport::SurveyLayout(Frame(false, true, false))),
+                              testsupport::Segment(0xE2, Bytes{0xFF, 0xD8, 0xFF, 0xD9}),
+                              testsupport::StartOfFrame(64, 48), testsupport::ScanData(600),
+                              testsupport::Eoi()})},
   };
   // The same files behind head and tail sizes: three quarters of the file
   // and 40 bytes, so the first seeds already hit both sides of each piece.

@@ -79,9 +79,9 @@ DirectoryEntry decode_entry(const unsigned char* payload, uint32_t length, uint3
 bool decode_held_entry(const PayloadBytes& payload, uint32_t position, bool little_endian,
                        DirectoryEntry* entry) {
   *entry = DirectoryEntry();
-  if (uint64_t{position} + kEntrySize > payload.length) return true;
-  if (!bytes_held(payload, position, kEntrySize)) return false;
-  const unsigned char* stored = payload.data + position;
+  if (!reaches(payload, uint64_t{position} + kEntrySize)) return true;
+  const unsigned char* stored = held_at(payload, position, kEntrySize);
+  if (stored == nullptr) return false;
   const EntryHeader header = read_entry_header(stored, little_endian);
   entry->tag = header.tag;
   // A refused code leaves the no-format mark, which is handled below.
@@ -104,12 +104,12 @@ bool decode_held_entry(const PayloadBytes& payload, uint32_t position, bool litt
   const unsigned char* source = stored + kValueField;
   if (size > kInlineSize) {
     const uint64_t start = kTiffStart + entry->value_or_offset;
-    if (start + size > payload.length) {
+    if (!reaches(payload, start + size)) {
       entry->tag = kNoTag;  // keeps the empty value of its kind
       return true;
     }
-    if (!bytes_held(payload, start, size)) return false;
-    source = payload.data + start;
+    source = held_at(payload, start, size);
+    if (source == nullptr) return false;
   }
   // Should sizing throw std::bad_alloc, the unwinding destroys the caller's
   // entry and with it whatever value was filled so far.

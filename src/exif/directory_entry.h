@@ -45,9 +45,9 @@ struct DirectoryEntry {
 DirectoryEntry decode_entry(const unsigned char* payload, uint32_t length, uint32_t position,
                             bool little_endian);
 
-/// decode_entry over a payload of which only the first `held` bytes may be
-/// at hand. Returns false, leaving `entry` undefined, when a byte it would
-/// read lies past them; otherwise fills `entry` exactly as decode_entry does.
+/// decode_entry over a payload of which only some bytes may be at hand.
+/// Returns false, leaving `entry` undefined, when a byte it would read is
+/// not; otherwise fills `entry` exactly as decode_entry does.
 bool decode_held_entry(const PayloadBytes& payload, uint32_t position, bool little_endian,
                        DirectoryEntry* entry);
 

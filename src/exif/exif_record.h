@@ -13,6 +13,7 @@
 #include <string>
 
 #include "exif/directory_entry.h"
+#include "exif/file_bytes.h"
 
 /// The reader's result: 0 on success, else one of the failure codes below.
 using ExifResult = int;
@@ -29,27 +30,11 @@ constexpr ExifResult unknown_byte_order = 1984;
 /// Bad APP1 length, short payload, magic not 42, or a directory that does
 /// not fit the payload.
 constexpr ExifResult bad_structure = 1985;
-/// Not a verdict on the file: a byte the reader needs lies outside the head
-/// and tail it was given. Only a read of part of a file answers this; the
-/// caller then reads the whole file and asks again.
-constexpr ExifResult needs_whole_file = -1;
+/// Not a verdict on the file: a byte the reader needs is not among those
+/// it was given. Only a read of part of a file answers this, naming the
+/// bytes it needs; the caller reads them and asks again.
+constexpr ExifResult needs_more_bytes = -1;
 }  // namespace exif_result
-
-/// The bytes of one file that the reader is given: its first `head_size`
-/// bytes at `head` and its last `tail_size` bytes at `tail`, of a file of
-/// `size` bytes. A whole file is head and tail at once.
-struct FileBytes {
-  const unsigned char* head = nullptr;
-  uint32_t head_size = 0;
-  const unsigned char* tail = nullptr;
-  uint32_t tail_size = 0;
-  uint32_t size = 0;
-};
-
-/// The whole content of a file as FileBytes.
-inline FileBytes WholeFile(const unsigned char* data, uint32_t size) {
-  return FileBytes{data, size, data, size, size};
-}
 
 /// A GPS coordinate as degrees, minutes and seconds, with its reference
 /// letter ('?' when there is none).
@@ -126,11 +111,13 @@ struct ExifRecord {
   /// other than ok may leave the record partly filled.
   ExifResult read_jpeg(const unsigned char* data, uint32_t length);
 
-  /// read_jpeg over the head and tail of a file. Every bound is tested
-  /// against the file's true size, so the answer is the one a read of the
-  /// whole file gives, or needs_whole_file when a byte that answer depends
-  /// on is not among those given.
-  ExifResult read_jpeg(const FileBytes& file);
+  /// read_jpeg over the parts of a file given. Every bound is tested
+  /// against the file's true end marker, or against a lower bound on it
+  /// that an end marker in the head gives; so the answer is the one a read
+  /// of the whole file gives, or needs_more_bytes when a byte that answer
+  /// depends on is not among those given. `request`, when not null, then
+  /// names what to read next.
+  ExifResult read_jpeg(const FileBytes& file, ByteRequest* request = nullptr);
 
   /// Walks an APP1 payload: "Exif\0\0", the TIFF header and its
   /// directories. Does not reset the record.

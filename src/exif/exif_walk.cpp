@@ -2,9 +2,9 @@
 // EXIF sub-directory and the GPS directory. The thumbnail directory that
 // IFD0 links to is never read, and no other directory is visited.
 //
-// Each bound is tested against the payload's true length first, exactly as
-// for a payload held whole; only a byte that passes it and still is not at
-// hand makes the walk stop with needs_whole_file.
+// Each bound is tested against the payload's length first, exactly as for a
+// payload held whole; only a byte that passes it and still is not at hand
+// makes the walk stop with needs_more_bytes.
 #include "exif/exif_walk.h"
 
 #include <algorithm>
@@ -36,15 +36,19 @@ struct Links {
 ExifResult open_directory(const Payload& p, uint64_t position, uint64_t room, ExifResult when_short,
                           uint16_t* count) {
   *count = 0;
-  if (position + room > p.bytes.length) return when_short;
-  if (!bytes_held(p.bytes, position, kCountSize)) return exif_result::needs_whole_file;
-  *count = read_u16(p.bytes.data + position, p.little_endian);
+  if (!reaches(p.bytes, position + room)) return when_short;
+  const unsigned char* at = held_at(p.bytes, position, kCountSize);
+  if (at == nullptr) return exif_result::needs_more_bytes;
+  *count = read_u16(at, p.little_endian);
   const uint64_t entries = kEntrySize * *count;
-  if (position + kCountSize + entries + kLinkSize > p.bytes.length) {
+  if (!reaches(p.bytes, position + kCountSize + entries + kLinkSize)) {
+    *count = 0;
     return exif_result::bad_structure;
   }
   // The link is never followed, so it need not be at hand.
-  if (!bytes_held(p.bytes, position + kCountSize, entries)) return exif_result::needs_whole_file;
+  if (entries > 0 && held_at(p.bytes, position + kCountSize, entries) == nullptr) {
+    return exif_result::needs_more_bytes;
+  }
   return exif_result::ok;
 }
 
@@ -60,7 +64,7 @@ ExifResult walk_directory(const Payload& p, uint64_t position, uint64_t room, Ex
   for (uint64_t k = 0; k < count; ++k) {
     // Below the payload length once open_directory has passed.
     const auto entry = static_cast<uint32_t>(position + kCountSize + kEntrySize * k);
-    if (!visit(entry)) return exif_result::needs_whole_file;
+    if (!visit(entry)) return exif_result::needs_more_bytes;
   }
   return exif_result::ok;
 }
@@ -169,7 +173,7 @@ bool is_rational_format(uint16_t format) { return format == 5 || format == 10; }
 // value that does not fit.
 std::optional<uint64_t> rationals_at(const Payload& p, const EntryHeader& e, uint64_t n) {
   const uint64_t start = kTiffStart + e.value_field;
-  if (start + kRationalSize * n > p.bytes.length) return std::nullopt;
+  if (!reaches(p.bytes, start + kRationalSize * n)) return std::nullopt;
   return start;
 }
 
@@ -186,9 +190,9 @@ bool apply_gps_coordinate(const Payload& p, const EntryHeader& e, char negative,
   if (!is_rational_format(e.format) || e.count != 3) return true;
   const std::optional<uint64_t> start = rationals_at(p, e, 3);
   if (!start) return true;
-  if (!bytes_held(p.bytes, *start, 3 * kRationalSize)) return false;
+  const unsigned char* at = held_at(p.bytes, *start, 3 * kRationalSize);
+  if (at == nullptr) return false;
   // Rationals are read unsigned also for SRATIONAL.
-  const unsigned char* at = p.bytes.data + *start;
   dms.degrees = rational_value(at, p.little_endian);
   dms.minutes = rational_value(at + kRationalSize, p.little_endian);
   dms.seconds = rational_value(at + 2 * kRationalSize, p.little_endian);
@@ -203,8 +207,9 @@ bool gps_single_rational(const Payload& p, const EntryHeader& e, std::optional<d
   if (!is_rational_format(e.format)) return true;
   const std::optional<uint64_t> start = rationals_at(p, e, 1);
   if (!start) return true;
-  if (!bytes_held(p.bytes, *start, kRationalSize)) return false;
-  *value = rational_value(p.bytes.data + *start, p.little_endian);
+  const unsigned char* at = held_at(p.bytes, *start, kRationalSize);
+  if (at == nullptr) return false;
+  *value = rational_value(at, p.little_endian);
   return true;
 }
 
@@ -259,21 +264,23 @@ ExifResult read_exif_directory(const Payload& p, uint64_t position, ExifRecord& 
 // the rationals it points to, whose count is tested only for coordinates.
 ExifResult read_gps_directory(const Payload& p, uint64_t position, GpsPosition& gps) {
   return walk_directory(p, position, kSubDirectoryRoom, exif_result::ok, [&](uint32_t entry) {
-    return apply_gps_entry(p, read_entry_header(p.bytes.data + entry, p.little_endian), gps);
+    // Held: open_directory found every entry at hand.
+    const unsigned char* at = held_at(p.bytes, entry, kEntrySize);
+    return at != nullptr && apply_gps_entry(p, read_entry_header(at, p.little_endian), gps);
   });
 }
 
 }  // namespace
 
 ExifResult walk_exif_payload(const PayloadBytes& bytes, ExifRecord& record) {
-  if (bytes.data == nullptr || bytes.length < 6) return exif_result::no_exif_data;
-  // The header is tested as one piece: a payload that holds less of it is rare.
-  if (!bytes_held(bytes, 0, std::min<uint64_t>(bytes.length, kTiffHeaderEnd))) {
-    return exif_result::needs_whole_file;
+  if ((bytes.data == nullptr && bytes.file == nullptr) || !reaches(bytes, 6)) {
+    return exif_result::no_exif_data;
   }
-  const unsigned char* data = bytes.data;
+  // The header is tested as one piece: a payload that holds less of it is rare.
+  const unsigned char* data = held_at(bytes, 0, std::min<uint64_t>(bytes.length, kTiffHeaderEnd));
+  if (data == nullptr) return exif_result::needs_more_bytes;
   if (!std::equal(kIdentifier, kIdentifier + 6, data)) return exif_result::no_exif_data;
-  if (bytes.length < kTiffHeaderEnd) return exif_result::bad_structure;
+  if (!reaches(bytes, kTiffHeaderEnd)) return exif_result::bad_structure;
   if (data[6] == 'I' && data[7] == 'I') {
     record.little_endian = true;
   } else if (data[6] == 'M' && data[7] == 'M') {

@@ -8,7 +8,7 @@
 
 /// Checks the identifier and the TIFF header of `payload` and stores what
 /// its directories carry into `record`, which it does not reset first.
-/// Returns ok or a failure code; needs_whole_file when a byte it would read
+/// Returns ok or a failure code; needs_more_bytes when a byte it would read
 /// lies past the bytes held, with the record then partly filled.
 ExifResult walk_exif_payload(const PayloadBytes& payload, ExifRecord& record);
 

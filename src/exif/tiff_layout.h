@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "exif/file_bytes.h"
+
 /// Payload position of the TIFF header.
 constexpr uint64_t kTiffStart = 6;
 /// Identifier, byte-order mark, magic number and the offset of IFD0.
@@ -88,18 +90,45 @@ inline EntryHeader read_entry_header(const unsigned char* stored, bool little_en
 
 /// An EXIF payload of `length` bytes of which the first `held` are in
 /// memory at `data` (all of them when the whole file was read). Bounds are
-/// always tested against `length`, the payload's true size; a byte that
-/// passes them but lies at or past `held` is not at hand, and the reader
-/// then asks for the whole file instead of guessing.
+/// always tested against `length`; a byte that passes them but is not at
+/// hand makes the reader ask for it instead of guessing.
+///
+/// For a file read in parts, `file` holds the payload's bytes, from file
+/// position `offset` on, beyond the first `held`, and `request` receives
+/// what is missing. `length` may then be only a lower bound, taken from an
+/// end marker in the head: every test that passes against it passes against
+/// the true length too, and one that fails asks for the end marker.
 struct PayloadBytes {
   const unsigned char* data = nullptr;
   uint32_t length = 0;
   uint32_t held = 0;
+  const FileBytes* file = nullptr;
+  uint32_t offset = 0;
+  bool length_is_bound = false;
+  ByteRequest* request = nullptr;
 };
 
-/// Whether the `size` bytes from payload position `position` are at hand.
-inline bool bytes_held(const PayloadBytes& p, uint64_t position, uint64_t size) {
-  return position + size <= p.held;
+/// Whether the payload runs at least to position `end`. A no against a
+/// lower bound is no answer, so it also asks for the end marker.
+inline bool reaches(const PayloadBytes& p, uint64_t end) {
+  if (end <= p.length) return true;
+  if (p.length_is_bound && p.request != nullptr) p.request->end_marker = true;
+  return false;
+}
+
+/// The `size` bytes from payload position `position`, which the caller has
+/// tested with reaches; null when they are not at hand, and then the first
+/// such range is asked for.
+inline const unsigned char* held_at(const PayloadBytes& p, uint64_t position, uint64_t size) {
+  if (position + size <= p.held) return p.data + position;
+  const unsigned char* at =
+      p.file == nullptr ? nullptr : bytes_at(*p.file, p.offset + position, size);
+  if (at == nullptr && p.request != nullptr && p.request->from == p.request->to) {
+    // Within the file: the caller has tested position + size against length.
+    p.request->from = static_cast<uint32_t>(p.offset + position);
+    p.request->to = static_cast<uint32_t>(p.offset + position + size);
+  }
+  return at;
 }
 
 #endif  // EXIFCHECK_EXIF_TIFF_LAYOUT_H_

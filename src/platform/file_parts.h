@@ -21,9 +21,11 @@ using ReadAt = std::function<bool(unsigned char* data, std::size_t size, std::ui
 FileRead FailedRead(FileRead result, const std::string& why_text, std::string* why);
 
 /// Reads an open file of `size` bytes through `read_at` and hands it to
-/// `consume` as ReadImageFile promises.
+/// `consume` as ReadImageFile promises. `read_tail`, when not null, tells
+/// whether the consumer asked for the tail.
 FileRead ReadSizedFile(std::uint64_t size, std::uint32_t head, std::uint32_t tail,
-                       const ReadAt& read_at, const PartsConsumer& consume, std::string* why);
+                       const ReadAt& read_at, const PartsConsumer& consume, std::string* why,
+                       bool* read_tail = nullptr);
 
 }  // namespace platform
 

@@ -10,8 +10,10 @@
 #ifndef EXIFCHECK_PLATFORM_PLATFORM_H_
 #define EXIFCHECK_PLATFORM_PLATFORM_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,30 +79,78 @@ enum class FileRead {
   kReadShort,   // ended early or a read failed: changed while read, or an I/O error
 };
 
+/// `size` bytes of an image file from file position `offset` on.
+struct FilePart {
+  std::uint32_t offset = 0;
+  const unsigned char* data = nullptr;
+  std::uint32_t size = 0;
+};
+
 /// The bytes of an image file that a read hands on: the first `head_size`
-/// bytes at `head` and the last `tail_size` bytes at `tail` of a file of
-/// `size` bytes. For a whole file both are the whole content (`head` may be
-/// null when `size` is 0).
+/// bytes at `head`, the last `tail_size` bytes at `tail` (none until asked
+/// for) and `piece_count` pieces asked for from between, of a file of `size`
+/// bytes. For a whole file head and tail are both the whole content (`head`
+/// may be null when `size` is 0).
 struct FileParts {
   const unsigned char* head = nullptr;
   std::uint32_t head_size = 0;
   const unsigned char* tail = nullptr;
   std::uint32_t tail_size = 0;
   std::uint32_t size = 0;
+  const FilePart* pieces = nullptr;
+  std::size_t piece_count = 0;
 };
 
-/// Receives the parts of a file, valid only during the call. Returns false
-/// when it needs the whole file to answer.
-using PartsConsumer = std::function<bool(const FileParts& parts)>;
+/// What a consumer asks for after the parts it was handed: nothing more
+/// (`done`), the file's tail, or the bytes [from, to).
+struct PartsWanted {
+  bool done = true;
+  bool tail = false;
+  std::uint32_t from = 0;
+  std::uint32_t to = 0;
+};
+
+/// Receives the parts of a file, valid only during the call, and says what
+/// more it needs to answer.
+using PartsConsumer = std::function<PartsWanted(const FileParts& parts)>;
 
 /// Reads the image file at `path` and hands it to `consume`: a file longer
-/// than `head` + `tail` bytes as its first `head` and last `tail` bytes, and
-/// again whole if `consume` asks for it; a shorter one whole at once. Files
-/// are read, never mapped, so an I/O error is a failed read like any other.
-/// For any result but kRead, `why` says what kept the file from being read,
-/// and anything `consume` derived must be dropped.
+/// than `head` bytes as its first `head` bytes, then as `consume` asks, the
+/// last `tail` bytes or the range it names, each read exactly, and after a
+/// few requests the whole file; a shorter file whole at once. Files are
+/// read, never mapped, so an I/O error is a failed read like any other. For
+/// any result but kRead, `why` says what kept the file from being read, and
+/// anything `consume` derived must be dropped.
 FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_t tail,
                        const PartsConsumer& consume, std::string* why);
+
+/// What the system does for the reads of one file list: on Windows the
+/// reads in flight.
+struct PendingHeads;
+void ClosePendingHeads(PendingHeads* pending);
+
+/// Reads the files of one list for one check, each in its turn, and has the
+/// system fetch the heads of the next `window` files before their turn, so
+/// a cold disk serves several requests at once on the one thread. The
+/// answers are those of ReadImageFile: each file is opened again at its turn
+/// by its path, and what was fetched ahead only warms the system's cache.
+struct ListReader {
+  const std::vector<std::string>* paths = nullptr;
+  std::uint32_t head = 0;
+  std::uint32_t tail = 0;
+  std::size_t window = 0;
+  bool cold = false;         // a read found the cache cold (POSIX)
+  std::size_t asked_to = 0;  // files before it have been fetched ahead
+  std::unique_ptr<PendingHeads, void (*)(PendingHeads*)> pending{nullptr, ClosePendingHeads};
+};
+
+/// A ListReader over `paths`, which must outlive it.
+ListReader MakeListReader(const std::vector<std::string>& paths, std::uint32_t head,
+                          std::uint32_t tail, std::size_t window);
+
+/// ReadImageFile of file `index` of the list, with the next heads fetched ahead.
+FileRead ReadListedImage(ListReader& reader, std::size_t index, const PartsConsumer& consume,
+                         std::string* why);
 
 /// For tests: whether this build reads every image file whole, in one piece,
 /// whatever head and tail it is asked for.

@@ -1,7 +1,8 @@
-// read_jpeg over the head and tail of a file: the answer is the whole
-// file's, or a request for the whole file, never anything else; and the
-// request comes exactly when the last byte the answer rests on lies outside
-// the bytes given. Head and tail sit in heap blocks of exactly their size,
+// read_jpeg over parts of a file: the answer is the whole file's, or a
+// request for more, never anything else; the request comes exactly when the
+// last byte the answer rests on lies outside the bytes given; and read as
+// the checks read, by the reader's requests, it ends in the whole file's
+// answer. Head and tail sit in heap blocks of exactly their size,
 // so a sanitizer build sees any read past them.
 #include <gtest/gtest.h>
 
@@ -11,10 +12,12 @@
 #include "exif/exif_record.h"
 #include "exif/record_dump.h"
 #include "support/jpeg_writer.h"
+#include "support/read_requests.h"
 
 namespace {
 
 using namespace testsupport;
+using testsupport::RequestedRead;
 
 struct PartsRead {
   ExifResult first;  // the answer to the head and tail
@@ -40,7 +43,7 @@ PartsRead ReadInParts(const Bytes& file, size_t head, size_t tail) {
       record.read_jpeg(FileBytes{head_block.get(), static_cast<uint32_t>(head), tail_block.get(),
                                  static_cast<uint32_t>(tail), static_cast<uint32_t>(file.size())});
   read.final = read.first;
-  if (read.first == exif_result::needs_whole_file) {
+  if (read.first == exif_result::needs_more_bytes) {
     read.final = record.read_jpeg(file.data(), static_cast<uint32_t>(file.size()));
   }
   read.record = Dump(record);
@@ -61,11 +64,11 @@ size_t Find(const Bytes& file, const Bytes& what) {
   return static_cast<size_t>(at - file.begin());
 }
 
-// The smallest head, with the whole file as tail, that is answered without
-// the whole file; every smaller head must ask for it.
-size_t SmallestHead(const Bytes& file) {
+// The smallest head, with the end marker as tail, that is answered without
+// more; every smaller head must ask for more.
+size_t SmallestHead(const Bytes& file, size_t tail = 2) {
   for (size_t head = 0; head <= file.size(); ++head) {
-    if (ReadInParts(file, head, file.size()).first != exif_result::needs_whole_file) return head;
+    if (ReadInParts(file, head, tail).first != exif_result::needs_more_bytes) return head;
   }
   return file.size() + 1;
 }
@@ -101,8 +104,12 @@ TEST(ExifRecordParts, EveryHeadAndTailGetsTheWholeFilesAnswer) {
         const PartsRead parts = ReadInParts(file, head, tail);
         ASSERT_EQ(parts.final, whole.final) << "head " << head << ", tail " << tail;
         ASSERT_EQ(parts.record, whole.record) << "head " << head << ", tail " << tail;
-        ASSERT_TRUE(parts.first == whole.first || parts.first == exif_result::needs_whole_file)
+        ASSERT_TRUE(parts.first == whole.first || parts.first == exif_result::needs_more_bytes)
             << "head " << head << ", tail " << tail;
+        if (tail != 2 && tail != 50) continue;  // the tail a request reads
+        const RequestedRead asked = ReadAsRequested(file, head, tail);
+        ASSERT_EQ(asked.final, whole.final) << "requested, head " << head << ", tail " << tail;
+        ASSERT_EQ(Dump(asked.record), whole.record) << "requested, head " << head;
       }
     }
   }
@@ -164,11 +171,10 @@ TEST(ExifRecordParts, TheHeadMustHoldTheLastByteTheAnswerRestsOn) {
     for (const auto& c : cases) {
       EXPECT_EQ(SmallestHead(c.file), c.last_byte_end) << c.name << (le ? " II" : " MM");
       const PartsRead whole = ReadWhole(c.file);
-      const PartsRead inside = ReadInParts(c.file, c.last_byte_end, c.file.size());
+      const PartsRead inside = ReadInParts(c.file, c.last_byte_end, 2);
       EXPECT_EQ(inside.first, whole.first) << c.name;
       EXPECT_EQ(inside.record, whole.record) << c.name;
-      EXPECT_EQ(ReadInParts(c.file, c.last_byte_end - 1, c.file.size()).first,
-                exif_result::needs_whole_file)
+      EXPECT_EQ(ReadInParts(c.file, c.last_byte_end - 1, 2).first, exif_result::needs_more_bytes)
           << c.name;
     }
   }
@@ -179,21 +185,72 @@ TEST(ExifRecordParts, TheTailMustHoldTheLastEndMarker) {
   for (const size_t padding : {size_t{0}, size_t{1}, size_t{100}}) {
     const Bytes file = JpegFile({frame, Bytes(padding, 0xD9)});  // no FF in the padding
     const size_t needed = padding + 2;
-    EXPECT_EQ(ReadInParts(file, file.size(), needed).first, ReadWhole(file).first) << padding;
-    EXPECT_EQ(ReadInParts(file, file.size(), needed - 1).first, exif_result::needs_whole_file)
-        << padding;
+    const size_t head = frame.size() - 2;  // no end marker in it
+    EXPECT_EQ(ReadInParts(file, head, needed).first, ReadWhole(file).first) << padding;
+    EXPECT_EQ(ReadInParts(file, head, needed - 1).first, exif_result::needs_more_bytes) << padding;
   }
-  // Without any end marker the tail must reach back to the second byte.
+  // Without any end marker head and tail must hold every byte from the second.
   const Bytes unended = JpegFile({Soi(), App1Exif(SurveyLayout(SurveyFrame())), ScanData(64)});
-  EXPECT_EQ(ReadInParts(unended, 2, unended.size() - 1).first, exif_result::not_jpeg);
-  EXPECT_EQ(ReadInParts(unended, 2, unended.size() - 2).first, exif_result::needs_whole_file);
+  EXPECT_EQ(ReadInParts(unended, 2, unended.size() - 2).first, exif_result::not_jpeg);
+  EXPECT_EQ(ReadInParts(unended, 2, unended.size() - 3).first, exif_result::needs_more_bytes);
 }
 
 TEST(ExifRecordParts, AFileWithoutApp1IsSearchedToItsEndMarker) {
   const Bytes file = JpegFile({Soi(), ScanData(500), Eoi(), Bytes(30, 0)});
   const size_t end = file.size() - 30;
-  EXPECT_EQ(SmallestHead(file), end);
+  EXPECT_EQ(SmallestHead(file, 32), end);
   EXPECT_EQ(ReadInParts(file, end, 32).first, exif_result::no_exif_data);
+}
+
+// An end marker in the head bounds the file's last one from below. Read
+// with everything but the final end marker as head, a file is answered
+// from the head alone when every test passes against that bound, and asks
+// for the tail otherwise; either way the whole file's answer comes back.
+TEST(ExifRecordParts, AnEndMarkerInTheHeadSettlesWhatItCan) {
+  const Bytes thumbnail = {0xFF, 0xD8, 0xFF, 0xD9};
+  TiffLayout inline_only;
+  inline_only.ifd0 = {Short(0x0112, {1}), Short(0x0102, {8})};
+  inline_only.ifd1 = std::vector<TiffEntry>{Short(0x0103, {6})};
+  inline_only.thumbnail = thumbnail;
+  TiffLayout long_values = SurveyLayout(SurveyFrame());
+  TiffLayout thumbnail_first = long_values;  // its values follow the thumbnail
+  thumbnail_first.ifd1 = inline_only.ifd1;
+  thumbnail_first.thumbnail = thumbnail;
+  // A GPS pointer into the thumbnail's last two bytes: against the bound the
+  // directory is too short and skipped, against the file it is malformed.
+  TiffLayout late_gps = inline_only;
+  late_gps.ifd0.push_back(RawEntry(0x8825, 4, 1, 0));
+  const Bytes probe = JpegWithExif(late_gps);
+  const size_t tiff = Find(probe, {0xFF, 0xE1}) + 10;
+  late_gps.ifd0.back() =
+      RawEntry(0x8825, 4, 1, static_cast<uint32_t>(Find(probe, thumbnail) + 2 - tiff));
+  const Bytes survey = MakeSurveyJpeg(SurveyFrame());
+  const Bytes scan = JpegFile({StartOfFrame(64, 48), ScanData(3000), Eoi()});
+
+  const struct {
+    const char* name;
+    Bytes file;
+    bool head_alone;
+  } cases[] = {
+      {"thumbnail after the directories and values", JpegWithExif(inline_only), true},
+      {"thumbnail before the directories",
+       JpegFile({Soi(), Segment(0xFE, thumbnail), App1Exif(long_values), scan}), false},
+      {"thumbnail inside, before the values", JpegWithExif(thumbnail_first), false},
+      {"preview after the EXIF block",
+       JpegFile({Soi(), App1Exif(long_values), Segment(0xE2, thumbnail), scan}), true},
+      {"no end marker in the head", survey, false},
+      {"a bound that fails only against the lower bound", JpegWithExif(late_gps), false},
+  };
+  for (const auto& c : cases) {
+    const PartsRead whole = ReadWhole(c.file);
+    const RequestedRead asked =
+        ReadAsRequested(c.file, static_cast<uint32_t>(c.file.size() - 2), 4);
+    EXPECT_EQ(asked.final, whole.final) << c.name;
+    EXPECT_EQ(Dump(asked.record), whole.record) << c.name;
+    if (platform::kReadsWholeFiles) continue;
+    EXPECT_EQ(asked.reads, c.head_alone ? 1 : 2) << c.name;
+    EXPECT_EQ(asked.first == exif_result::needs_more_bytes, !c.head_alone) << c.name;
+  }
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ struct Delivered {
   std::vector<ByteVector> heads, tails;    // copies of what they pointed to
 };
 
-/// Reads `path` with a consumer that asks for the whole file `refusals` times.
+/// Reads `path` with a consumer that asks for the tail first, when there is
+/// one to ask for, then for the whole file, `refusals` times in all.
 inline Delivered ReadParts(const std::string& path, std::uint32_t head, std::uint32_t tail,
                            int refusals = 0) {
   Delivered out;
@@ -40,7 +41,9 @@ inline Delivered ReadParts(const std::string& path, std::uint32_t head, std::uin
         out.calls.push_back(parts);
         out.heads.emplace_back(parts.head, parts.head + parts.head_size);
         out.tails.emplace_back(parts.tail, parts.tail + parts.tail_size);
-        return static_cast<int>(out.calls.size()) > refusals;
+        if (static_cast<int>(out.calls.size()) > refusals) return platform::PartsWanted{};
+        if (parts.tail_size == 0) return platform::PartsWanted{false, true, 0, 0};
+        return platform::PartsWanted{false, false, 0, parts.size};
       },
       &out.why);
   return out;

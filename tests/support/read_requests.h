@@ -1,0 +1,52 @@
+// Reads a file held in memory as the checks read one from disk: the
+// platform's own request loop, with the reader asking for what it lacks.
+// Each part sits in a heap block of exactly its size, so a sanitizer build
+// sees any read past one. For tests and the fuzz targets.
+#ifndef EXIFCHECK_TESTS_SUPPORT_READ_REQUESTS_H_
+#define EXIFCHECK_TESTS_SUPPORT_READ_REQUESTS_H_
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "checks/record_parts.h"
+#include "platform/file_parts.h"
+
+namespace testsupport {
+
+struct RequestedRead {
+  ExifResult first = exif_result::ok;  // the answer to the first parts
+  ExifResult final = exif_result::ok;
+  ExifRecord record;
+  int reads = 0;            // read requests, the first included
+  std::uint64_t bytes = 0;  // bytes read in all
+};
+
+inline RequestedRead ReadAsRequested(const std::vector<unsigned char>& file, std::uint32_t head,
+                                     std::uint32_t tail) {
+  RequestedRead out;
+  bool first = true;
+  const auto read_at = [&](unsigned char* data, std::size_t size, std::uint64_t offset) {
+    ++out.reads;
+    out.bytes += size;
+    if (offset > file.size() || file.size() - offset < size) return false;
+    if (size > 0) std::memcpy(data, file.data() + offset, size);
+    return true;
+  };
+  std::string why;
+  platform::ReadSizedFile(
+      file.size(), head, tail, read_at,
+      [&](const platform::FileParts& parts) {
+        const platform::PartsWanted more = ReadRecordParts(parts, &out.record, &out.final);
+        if (first) out.first = out.final;
+        first = false;
+        return more;
+      },
+      &why);
+  return out;
+}
+
+}  // namespace testsupport
+
+#endif  // EXIFCHECK_TESTS_SUPPORT_READ_REQUESTS_H_
