@@ -134,10 +134,11 @@ build() {  # build DIR [cmake options]: prints the head size the build uses
   cmake --build "$dir" -j 2 --target exifcheck >/dev/null
   sed -n 's/^EXIFCHECK_HEAD_BYTES:STRING=//p' "$dir/CMakeCache.txt"
 }
-# -U: a build folder keeps a cached head size; the default build must take
-# the one the source gives.
-default_head=$(build "$work/default" -UEXIFCHECK_HEAD_BYTES -DEXIFCHECK_PLAIN_READ=OFF)
-build "$work/whole" -UEXIFCHECK_HEAD_BYTES -DEXIFCHECK_PLAIN_READ=ON >/dev/null
+# -U: a build folder keeps a cached head size and read-ahead; the default
+# build must take the ones the source gives.
+defaults=(-UEXIFCHECK_HEAD_BYTES -UEXIFCHECK_READ_AHEAD)
+default_head=$(build "$work/default" "${defaults[@]}" -DEXIFCHECK_PLAIN_READ=OFF)
+build "$work/whole" "${defaults[@]}" -DEXIFCHECK_PLAIN_READ=ON >/dev/null
 if [[ -z $default_head ]]; then
   log "$SRC has no EXIFCHECK_HEAD_BYTES option: no head-size builds"
   default_head=16384
@@ -161,7 +162,7 @@ for v in $VARIANTS; do
   name=${v%%:*}
   opts=()
   IFS=, read -ra opts <<<"${v#*:}"
-  build "$work/var-$name" -UEXIFCHECK_HEAD_BYTES -DEXIFCHECK_PLAIN_READ=OFF "${opts[@]}" >/dev/null
+  build "$work/var-$name" "${defaults[@]}" -DEXIFCHECK_PLAIN_READ=OFF "${opts[@]}" >/dev/null
   extra[$name]=$work/var-$name/exifcheck
   extra_names+=("$name")
 done
