@@ -20,6 +20,8 @@
 #   HEADS= EXIFTOOL=0 DETAIL=0 SPLIT=0 ...  a shorter run: no head-size
 #                                 builds, no exiftool, no output/no-EXIF/system
 #                                 call/memory parts, no split floors
+#   THUMB_N=2000 bench/run.sh     also, cold only, 2,000 big frames that carry a
+#                                 10 KB thumbnail in their EXIF block (THUMB_KB)
 #   SURVEYS_ONLY=1 bench/run.sh   make the surveys and stop
 #
 # Surveys are kept in bench/data/ and made again only when N or S change.
@@ -35,7 +37,9 @@ SMALL_KB=${SMALL_KB:-30}    # their size in KB
 RUNS=${RUNS:-10}            # warm runs of each fast command (exiftool: 2 big, 1 small)
 HEADS=${HEADS-"8192 16384 32768 65536"}  # head sizes of the exifcheck variants ("": none)
 COLD=${COLD:-3}             # repetitions of each cold run
-COLD_SURVEYS=${COLD_SURVEYS:-"big small"}
+THUMB_N=${THUMB_N:-0}       # frames of the thumbnail survey (cold only; 2000 as the big one)
+THUMB_KB=${THUMB_KB:-10}    # the size of their thumbnails in KB
+COLD_SURVEYS=${COLD_SURVEYS:-"big small thumbs"}
 READ_AHEAD=${READ_AHEAD:-"current 128"}
 PAIRED=${PAIRED:-15}        # warm rounds of the floors, exifcheck and exiv2 taken in turn
 COLD_WHOLE=${COLD_WHOLE:-0}  # 1: also the whole-read build cold, once (reads all 8 GB)
@@ -95,21 +99,24 @@ make_base() {  # make_base BYTES OUT.jpg
   log "base image ${width}x${height}, $(stat -c %s "$out") bytes"
 }
 
-make_survey() {  # make_survey NAME COUNT BYTES PER_FLIGHT
-  local name=$1 count=$2 bytes=$3 per_flight=$4 dir=$data/$1
-  if [[ -f $dir.made && $(cat "$dir.made") == "$count $bytes" ]]; then return; fi
-  log "generating $name: $count frames of about $bytes bytes"
+make_survey() {  # make_survey NAME COUNT BYTES PER_FLIGHT [THUMBNAIL_BYTES]
+  local name=$1 count=$2 bytes=$3 per_flight=$4 thumb=${5:-0} dir=$data/$1 made
+  made="$count $bytes"
+  ((thumb == 0)) || made+=" $thumb"
+  if [[ -f $dir.made && $(cat "$dir.made") == "$made" ]]; then return; fi
+  log "generating $name: $count frames of about $bytes bytes, thumbnails of $thumb bytes"
   rm -rf "$dir"
   mkdir -p "$dir"
   make_base "$bytes" "$data/$name-base.jpg"
   # Two halves, so that the time of half the survey shows whether time is
   # linear in the number of files.
   local half=$((count / 2))
-  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half1" "$half" "$per_flight" 0
-  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half2" "$((count - half))" "$per_flight" "$half"
+  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half1" "$half" "$per_flight" 0 "$thumb"
+  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half2" "$((count - half))" "$per_flight" \
+    "$half" "$thumb"
   # Written back, so that no dirty page escapes the cold runs' eviction.
   sync
-  echo "$count $bytes" >"$dir.made"
+  echo "$made" >"$dir.made"
 }
 
 surveys=(big)
@@ -117,6 +124,13 @@ make_survey big "$N" "$((S * 1000000))" 200
 if ((SMALL_N > 0)); then
   surveys+=(small)
   make_survey small "$SMALL_N" "$((SMALL_KB * 1000))" 500
+fi
+# Camera frames carry a thumbnail whose end marker lies in the head; this
+# survey is timed cold only, so that the warm runs need not hold it in memory.
+checked=("${surveys[@]}")
+if ((THUMB_N > 0)); then
+  checked+=(thumbs)
+  make_survey thumbs "$THUMB_N" "$((S * 1000000))" 200 "$((THUMB_KB * 1000))"
 fi
 
 if [[ $SURVEYS_ONLY == 1 ]]; then log "surveys made in $data"; exit 0; fi
@@ -193,7 +207,7 @@ EOF
 # --- sanity ----------------------------------------------------------------
 # Every build must give the same bytes, report and exit status, or its time
 # says nothing.
-for s in "${surveys[@]}"; do
+for s in "${checked[@]}"; do
   ini=$(settings "$s" "$data/$s")
   half_ini=$(settings "$s-half" "$data/$s/half1")
   set +e
@@ -312,7 +326,7 @@ if ((COLD > 0)); then
       echo "$ra" | "${sudo[@]}" tee "$ra_file" >/dev/null || { log "cannot set read-ahead"; continue; }
     fi
     for s in $COLD_SURVEYS; do
-      [[ " ${surveys[*]} " == *" $s "* ]] || continue
+      [[ " ${checked[*]} " == *" $s "* ]] || continue
       log "cold $s, read-ahead $ra KiB, $COLD repetitions of ${#cold_names[@]} commands"
       load "cold $s $ra"
       for ((rep = 0; rep < COLD; ++rep)); do

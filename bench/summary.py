@@ -80,8 +80,10 @@ def warm_table(s, results, floor_name="floor, 16 KiB"):
 warm = {}
 for s in surveys:
     info = surveys[s]
-    print(f"\n## {s} survey: {info['files']} files, {info['bytes'] / 1e9:.2f} GB, warm\n")
     results = hyperfine(f"{s}-warm.json") + hyperfine(f"{s}-exiftool.json")
+    if not results:
+        continue
+    print(f"\n## {s} survey: {info['files']} files, {info['bytes'] / 1e9:.2f} GB, warm\n")
     if results:
         warm[s] = warm_table(s, results)
     heads = hyperfine(f"{s}-heads.json")
@@ -259,8 +261,8 @@ def by_round(runs):
     return {x[5]: x for x in runs}
 
 
-for s, ra in sorted({(k[0], k[1]) for k in all_cold if k[0] == "big"},
-                    key=lambda k: ra_key(k[1])):
+for s, ra in sorted({(k[0], k[1]) for k in all_cold if k[0] in ("big", "thumbs")},
+                    key=lambda k: (k[0], ra_key(k[1]))):
     names = {k[2] for k in all_cold if k[0] == s and k[1] == ra}
     exiv2 = by_round(all_cold.get((s, ra, "exiv2 (one pass)"), []))
     ahead = next((n for n in names if n.startswith("floor, head only, ")), None)
