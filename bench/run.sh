@@ -22,6 +22,7 @@
 #                                 call/memory parts, no split floors
 #   THUMB_N=2000 bench/run.sh     also, cold only, 2,000 big frames that carry a
 #                                 10 KB thumbnail in their EXIF block (THUMB_KB)
+#   WARM=0 bench/run.sh           cold runs only
 #   SURVEYS_ONLY=1 bench/run.sh   make the surveys and stop
 #
 # Surveys are kept in bench/data/ and made again only when N or S change.
@@ -48,6 +49,7 @@ SURVEYS_ONLY=${SURVEYS_ONLY:-0}  # 1: make the surveys, then stop
 VARIANTS=${VARIANTS-}       # more exifcheck builds, NAME:CMAKE_OPTION,... each
 AHEAD=${AHEAD:-32}          # files ahead of the read-ahead floor
 EXIFTOOL=${EXIFTOOL:-1}     # 0: skip exiftool (a minute)
+WARM=${WARM:-1}             # 0: skip the warm runs (cold only)
 DETAIL=${DETAIL:-1}         # 0: skip the output, no-EXIF, system-call and memory parts
 SPLIT=${SPLIT:-1}           # 0: skip the 64 KiB and one-pass floors
 
@@ -341,6 +343,7 @@ if ((COLD > 0)); then
   done
 fi
 
+if [[ $WARM == 1 ]]; then
 # --- keep the surveys in memory --------------------------------------------
 # The machine reclaims page cache left idle for about a minute.
 ctl=$work/resident.ctl
@@ -442,6 +445,7 @@ for s in "${surveys[@]}"; do
   done
   /usr/bin/time -f '%M %R' -o "$res/$s-floor.rss" "$tools/floor" "$dir" >/dev/null
 done
+fi  # WARM
 
 # --- summary ---------------------------------------------------------------
 python3 "$root/bench/summary.py" "$res" | tee "$res/summary.md"
