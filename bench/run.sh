@@ -20,8 +20,8 @@
 #   HEADS= EXIFTOOL=0 DETAIL=0 SPLIT=0 ...  a shorter run: no head-size
 #                                 builds, no exiftool, no output/no-EXIF/system
 #                                 call/memory parts, no split floors
-#   THUMB_N=2000 bench/run.sh     also, cold only, 2,000 big frames that carry a
-#                                 10 KB thumbnail in their EXIF block (THUMB_KB)
+#   THUMB_N=2000 bench/run.sh     also, cold only, 2,000 big frames that end their
+#                                 EXIF block with a 10 KB thumbnail (THUMB_KB)
 #   WARM=0 bench/run.sh           cold runs only
 #   SURVEYS_ONLY=1 bench/run.sh   make the surveys and stop
 #
@@ -104,7 +104,7 @@ make_base() {  # make_base BYTES OUT.jpg
 make_survey() {  # make_survey NAME COUNT BYTES PER_FLIGHT [THUMBNAIL_BYTES]
   local name=$1 count=$2 bytes=$3 per_flight=$4 thumb=${5:-0} dir=$data/$1 made
   made="$count $bytes"
-  ((thumb == 0)) || made+=" $thumb"
+  ((thumb == 0)) || made+=" $thumb last"
   if [[ -f $dir.made && $(cat "$dir.made") == "$made" ]]; then return; fi
   log "generating $name: $count frames of about $bytes bytes, thumbnails of $thumb bytes"
   rm -rf "$dir"

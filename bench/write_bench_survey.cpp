@@ -7,8 +7,8 @@
 //   frame 47, 547, ...  no EXIF data (the base image as it is)
 // (every 500th frame from the number given, at most 3 of each kind).
 // With THUMBNAIL_BYTES, each frame with EXIF data carries a thumbnail JPEG
-// of about that size in its EXIF block, as camera frames do; its end marker
-// then lies in the frame's head.
+// of about that size at the end of its EXIF block (named by IFD1), as camera
+// frames do; its end marker then lies in the frame's head, past every value.
 //
 //   write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST_NUMBER [THUMBNAIL_BYTES]]
 #include <fcntl.h>
@@ -104,11 +104,19 @@ Bytes FrameHead(const Base& base, long n, int flight, long in_flight, std::size_
   }
   Bytes head = testsupport::Soi();
   testsupport::TiffLayout layout = testsupport::SurveyLayout(frame);
+  Bytes payload = testsupport::ExifPayload(layout);
   if (thumbnail > 0) {
-    layout.ifd1.emplace();
-    layout.thumbnail = Thumbnail(thumbnail);
+    // Cameras store the thumbnail last. Its offset does not change the
+    // structure's size, so that size is the offset.
+    const Bytes jpeg = Thumbnail(thumbnail);
+    const auto length = static_cast<uint32_t>(jpeg.size());
+    layout.ifd1 = {testsupport::Long(0x0201, {0}), testsupport::Long(0x0202, {length})};
+    const auto offset = static_cast<uint32_t>(testsupport::TiffBytes(layout).size());
+    (*layout.ifd1)[0] = testsupport::Long(0x0201, {offset});
+    payload = testsupport::ExifPayload(layout);
+    payload.insert(payload.end(), jpeg.begin(), jpeg.end());
   }
-  const Bytes app1 = testsupport::App1Exif(layout);
+  const Bytes app1 = testsupport::Segment(0xE1, payload);
   head.insert(head.end(), app1.begin(), app1.end());
   return head;
 }
