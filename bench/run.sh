@@ -23,6 +23,7 @@
 #   THUMB_N=2000 bench/run.sh     also, cold only, 2,000 big frames that end their
 #                                 EXIF block with a 10 KB thumbnail (THUMB_KB)
 #   WARM=0 bench/run.sh           cold runs only
+#   WARM_SURVEYS=thumbs THUMB_N=2000 ...  the thumbnail survey warm, alone
 #   SURVEYS_ONLY=1 bench/run.sh   make the surveys and stop
 #
 # Surveys are kept in bench/data/ and made again only when N or S change.
@@ -50,6 +51,7 @@ VARIANTS=${VARIANTS-}       # more exifcheck builds, NAME:CMAKE_OPTION,... each
 AHEAD=${AHEAD:-32}          # files ahead of the read-ahead floor
 EXIFTOOL=${EXIFTOOL:-1}     # 0: skip exiftool (a minute)
 WARM=${WARM:-1}             # 0: skip the warm runs (cold only)
+WARM_SURVEYS=${WARM_SURVEYS:-"big small"}  # add thumbs to time it warm too (8 GB more in memory)
 DETAIL=${DETAIL:-1}         # 0: skip the output, no-EXIF, system-call and memory parts
 SPLIT=${SPLIT:-1}           # 0: skip the 64 KiB and one-pass floors
 
@@ -343,13 +345,16 @@ if ((COLD > 0)); then
   done
 fi
 
+warm=()
+for s in $WARM_SURVEYS; do [[ " ${checked[*]} " == *" $s "* ]] && warm+=("$s"); done
+((${#warm[@]})) || WARM=0
 if [[ $WARM == 1 ]]; then
 # --- keep the surveys in memory --------------------------------------------
 # The machine reclaims page cache left idle for about a minute.
 ctl=$work/resident.ctl
 rm -f "$ctl" "$work/resident.log"
 mkfifo "$ctl"
-"$tools/keep_resident" "${surveys[@]/#/$data/}" <"$ctl" 2>"$work/resident.log" &
+"$tools/keep_resident" "${warm[@]/#/$data/}" <"$ctl" 2>"$work/resident.log" &
 resident=$!
 exec 9>"$ctl"
 until grep -q locked "$work/resident.log" 2>/dev/null; do
@@ -359,7 +364,7 @@ done
 log "$(cat "$work/resident.log")"
 
 # --- warm cache ------------------------------------------------------------
-for s in "${surveys[@]}"; do
+for s in "${warm[@]}"; do
   dir=$data/$s
   ini=$work/$s.ini
   half_ini=$work/$s-half.ini
