@@ -280,7 +280,7 @@ for s, ra in sorted({(k[0], k[1]) for k in all_cold if k[0] in ("big", "thumbs")
         target(f"{where}, its time ÷ that of \"{ahead}\" ≤ 1.3",
                [v[0] / floor[r][0] for r, v in runs.items() if r in floor], 1.3, False)
         target(f"{where}, MiB read from disk ≤ 40", [v[1] / MiB for v in runs.values()], 40, False)
-for s in ("big", "small"):
+for s in ("big", "small", "thumbs"):
     rounds = all_paired.get(s, {})
     names = {n for r in rounds.values() for n in r}
     both = [r for r in rounds.values() if HEAD_FLOOR in r and "exiv2 (one pass)" in r]
