@@ -58,7 +58,6 @@ void Evict(const std::string& path) {
   close(fd);
 }
 
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,8 +66,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   for (int i = 1; i < argc; ++i) ForEachFile(argv[i], Evict);
-  std::printf("evict: %llu files, %.1f MB, %llu bytes dropped, %.1f KB still in memory\n",
-              g_files, static_cast<double>(g_bytes) / 1e6, g_dropped - g_resident,
+  std::printf("evict: %llu files, %.1f MB, %llu bytes dropped, %.1f KB still in memory\n", g_files,
+              static_cast<double>(g_bytes) / 1e6, g_dropped - g_resident,
               static_cast<double>(g_resident) / 1e3);
   return g_resident <= 1000000 ? 0 : 1;
 }

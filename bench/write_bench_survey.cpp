@@ -97,7 +97,10 @@ Bytes FrameHead(const Base& base, long n, int flight, long in_flight, std::size_
   frame.date_time_original = stamp;
   switch (DeviantKind(n)) {
     case 1: frame.make = "OtherCam"; break;
-    case 2: frame.width /= 2; frame.height /= 2; break;
+    case 2:
+      frame.width /= 2;
+      frame.height /= 2;
+      break;
     case 3: frame.focal_35mm = 0; break;
     case 4: frame.gps.reset(); break;
     case 5: return testsupport::Soi();
@@ -125,8 +128,9 @@ Bytes FrameHead(const Base& base, long n, int flight, long in_flight, std::size_
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::fprintf(stderr,
-                 "usage: write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST [THUMB]]\n");
+    std::fprintf(
+        stderr,
+        "usage: write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST [THUMB]]\n");
     return 2;
   }
   Base base;
@@ -140,7 +144,8 @@ int main(int argc, char** argv) {
   const long first = argc > 5 ? std::atol(argv[5]) : 0;
   const long thumbnail = argc > 6 ? std::atol(argv[6]) : 0;
   if (thumbnail < 0 || thumbnail > 60000) {
-    std::fprintf(stderr, "write_bench_survey: a thumbnail fits an APP1 segment: 0 to 60000 bytes\n");
+    std::fprintf(stderr,
+                 "write_bench_survey: a thumbnail fits an APP1 segment: 0 to 60000 bytes\n");
     return 2;
   }
   mkdir(out.c_str(), 0777);
@@ -152,7 +157,8 @@ int main(int argc, char** argv) {
     std::snprintf(folder, sizeof folder, "/flight_%02d", flight);
     std::snprintf(name, sizeof name, "/IMG_%06ld.JPG", n + 1);
     if (n % per_flight == 0 || i == 0) mkdir((out + folder).c_str(), 0777);
-    if (!WriteParts(out + folder + name, FrameHead(base, n, flight, n % per_flight, static_cast<std::size_t>(thumbnail)),
+    if (!WriteParts(out + folder + name,
+                    FrameHead(base, n, flight, n % per_flight, static_cast<std::size_t>(thumbnail)),
                     base.body)) {
       std::fprintf(stderr, "write_bench_survey: cannot write %s%s%s\n", out.c_str(), folder, name);
       return 1;
