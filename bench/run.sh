@@ -14,6 +14,17 @@
 #   READ_AHEAD="128 512" ...      cold runs under these read-ahead sizes in KiB
 #                                 ("current": as found); restored afterwards
 #   SRC=/tmp/tree bench/run.sh    build exifcheck from another source tree
+#   VARIANTS="k16:-DX=16 k64:-DX=64" ...  also exifcheck built with these cmake
+#                                 options, timed as "exifcheck, k16" and so on
+#   AHEAD=32 ...                  files ahead of the read-ahead floor
+#   HEADS= EXIFTOOL=0 DETAIL=0 SPLIT=0 ...  a shorter run: no head-size
+#                                 builds, no exiftool, no output/no-EXIF/system
+#                                 call/memory parts, no split floors
+#   THUMB_N=2000 bench/run.sh     also, cold only, 2,000 big frames that end their
+#                                 EXIF block with a 10 KB thumbnail (THUMB_KB)
+#   WARM=0 bench/run.sh           cold runs only
+#   WARM_SURVEYS=thumbs THUMB_N=2000 ...  the thumbnail survey warm, alone
+#   SURVEYS_ONLY=1 bench/run.sh   make the surveys and stop
 #
 # Surveys are kept in bench/data/ and made again only when N or S change.
 # Each run's raw results and summary go to build/bench/results/DATE/.
@@ -26,13 +37,23 @@ S=${S:-4}                   # their size in MB
 SMALL_N=${SMALL_N:-20000}   # frames of the small survey
 SMALL_KB=${SMALL_KB:-30}    # their size in KB
 RUNS=${RUNS:-10}            # warm runs of each fast command (exiftool: 2 big, 1 small)
-HEADS=${HEADS:-"8192 16384 32768 65536"}  # head sizes of the exifcheck variants
+HEADS=${HEADS-"8192 16384 32768 65536"}  # head sizes of the exifcheck variants ("": none)
 COLD=${COLD:-3}             # repetitions of each cold run
-COLD_SURVEYS=${COLD_SURVEYS:-"big small"}
+THUMB_N=${THUMB_N:-0}       # frames of the thumbnail survey (cold only; 2000 as the big one)
+THUMB_KB=${THUMB_KB:-10}    # the size of their thumbnails in KB
+COLD_SURVEYS=${COLD_SURVEYS:-"big small thumbs"}
 READ_AHEAD=${READ_AHEAD:-"current 128"}
-PAIRED=${PAIRED:-15}        # warm rounds of the floor, exifcheck and exiv2 taken in turn
+PAIRED=${PAIRED:-15}        # warm rounds of the floors, exifcheck and exiv2 taken in turn
 COLD_WHOLE=${COLD_WHOLE:-0}  # 1: also the whole-read build cold, once (reads all 8 GB)
 SRC=${SRC:-$root}
+SURVEYS_ONLY=${SURVEYS_ONLY:-0}  # 1: make the surveys, then stop
+VARIANTS=${VARIANTS-}       # more exifcheck builds, NAME:CMAKE_OPTION,... each
+AHEAD=${AHEAD:-32}          # files ahead of the read-ahead floor
+EXIFTOOL=${EXIFTOOL:-1}     # 0: skip exiftool (a minute)
+WARM=${WARM:-1}             # 0: skip the warm runs (cold only)
+WARM_SURVEYS=${WARM_SURVEYS:-"big small"}  # add thumbs to time it warm too (8 GB more in memory)
+DETAIL=${DETAIL:-1}         # 0: skip the output, no-EXIF, system-call and memory parts
+SPLIT=${SPLIT:-1}           # 0: skip the 64 KiB and one-pass floors
 
 data=$root/bench/data
 work=$root/build/bench
@@ -60,47 +81,10 @@ if ((${#missing[@]})); then
 fi
 convert=/usr/bin/convert
 
-log "building exifcheck (default, whole reads, heads of $HEADS bytes) from $SRC and the bench programs"
-build() {  # build DIR [cmake options]: prints the head size the build uses
-  local dir=$1
-  shift
-  # A build folder made from another source tree cannot be configured again.
-  if [[ -f $dir/CMakeCache.txt ]] &&
-     ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$(realpath "$SRC")" "$dir/CMakeCache.txt"; then
-    rm -rf "$dir"
-  fi
-  cmake -S "$SRC" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DEXIFCHECK_TESTS=OFF "$@" >/dev/null
-  cmake --build "$dir" -j 2 --target exifcheck >/dev/null
-  sed -n 's/^EXIFCHECK_HEAD_BYTES:STRING=//p' "$dir/CMakeCache.txt"
-}
-# -U: a build folder keeps a cached head size; the default build must take
-# the one the source gives.
-default_head=$(build "$work/default" -UEXIFCHECK_HEAD_BYTES -DEXIFCHECK_PLAIN_READ=OFF)
-build "$work/whole" -UEXIFCHECK_HEAD_BYTES -DEXIFCHECK_PLAIN_READ=ON >/dev/null
-[[ -n $default_head ]] || { log "$SRC has no EXIFCHECK_HEAD_BYTES option"; exit 1; }
-exifcheck=$work/default/exifcheck
-whole=$work/whole/exifcheck
-declare -A variant  # head size -> binary
-for h in $HEADS; do
-  if [[ $h == "$default_head" ]]; then
-    variant[$h]=$exifcheck
-  else
-    got=$(build "$work/head-$h" -DEXIFCHECK_HEAD_BYTES="$h" -DEXIFCHECK_PLAIN_READ=OFF)
-    [[ $got == "$h" ]] || { log "head-$h builds with $got"; exit 1; }
-    variant[$h]=$work/head-$h/exifcheck
-  fi
-done
+# The bench programs first: the surveys are made with one of them.
 cmake -S bench -B "$work/tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$work/tools" -j 2 >/dev/null 2>&1 || cmake --build "$work/tools" -j 2
 tools=$work/tools
-{
-  echo "date: $(date -u '+%a %b %-d %H:%M UTC %Y')"
-  # A tree unpacked by git archive has no history: its .commit names it.
-  echo "source: $SRC $(cat "$SRC/.commit" 2>/dev/null || git -C "$SRC" rev-parse --short HEAD 2>/dev/null || true)" \
-       "$(git -C "$SRC" status --porcelain 2>/dev/null | grep -q . && echo '(with uncommitted changes)')"
-  echo "kernel: $(uname -r), $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB"
-  echo "default head: $default_head"
-} >"$res/machine.txt"
 
 # --- surveys ---------------------------------------------------------------
 # One base image of about BYTES bytes: a plasma fractal with noise, 4:3.
@@ -119,21 +103,24 @@ make_base() {  # make_base BYTES OUT.jpg
   log "base image ${width}x${height}, $(stat -c %s "$out") bytes"
 }
 
-make_survey() {  # make_survey NAME COUNT BYTES PER_FLIGHT
-  local name=$1 count=$2 bytes=$3 per_flight=$4 dir=$data/$1
-  if [[ -f $dir.made && $(cat "$dir.made") == "$count $bytes" ]]; then return; fi
-  log "generating $name: $count frames of about $bytes bytes"
+make_survey() {  # make_survey NAME COUNT BYTES PER_FLIGHT [THUMBNAIL_BYTES]
+  local name=$1 count=$2 bytes=$3 per_flight=$4 thumb=${5:-0} dir=$data/$1 made
+  made="$count $bytes"
+  ((thumb == 0)) || made+=" $thumb last"
+  if [[ -f $dir.made && $(cat "$dir.made") == "$made" ]]; then return; fi
+  log "generating $name: $count frames of about $bytes bytes, thumbnails of $thumb bytes"
   rm -rf "$dir"
   mkdir -p "$dir"
   make_base "$bytes" "$data/$name-base.jpg"
   # Two halves, so that the time of half the survey shows whether time is
   # linear in the number of files.
   local half=$((count / 2))
-  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half1" "$half" "$per_flight" 0
-  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half2" "$((count - half))" "$per_flight" "$half"
+  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half1" "$half" "$per_flight" 0 "$thumb"
+  "$tools/write_bench_survey" "$data/$name-base.jpg" "$dir/half2" "$((count - half))" "$per_flight" \
+    "$half" "$thumb"
   # Written back, so that no dirty page escapes the cold runs' eviction.
   sync
-  echo "$count $bytes" >"$dir.made"
+  echo "$made" >"$dir.made"
 }
 
 surveys=(big)
@@ -142,6 +129,72 @@ if ((SMALL_N > 0)); then
   surveys+=(small)
   make_survey small "$SMALL_N" "$((SMALL_KB * 1000))" 500
 fi
+# Camera frames carry a thumbnail whose end marker lies in the head; this
+# survey is timed cold only, so that the warm runs need not hold it in memory.
+checked=("${surveys[@]}")
+if ((THUMB_N > 0)); then
+  checked+=(thumbs)
+  make_survey thumbs "$THUMB_N" "$((S * 1000000))" 200 "$((THUMB_KB * 1000))"
+fi
+
+if [[ $SURVEYS_ONLY == 1 ]]; then log "surveys made in $data"; exit 0; fi
+
+log "building exifcheck (default, whole reads, heads of $HEADS bytes) from $SRC and the bench programs"
+build() {  # build DIR [cmake options]: prints the head size the build uses
+  local dir=$1
+  shift
+  # A build folder made from another source tree cannot be configured again.
+  if [[ -f $dir/CMakeCache.txt ]] &&
+     ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$(realpath "$SRC")" "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
+  cmake -S "$SRC" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DEXIFCHECK_TESTS=OFF "$@" >/dev/null
+  cmake --build "$dir" -j 2 --target exifcheck >/dev/null
+  sed -n 's/^EXIFCHECK_HEAD_BYTES:STRING=//p' "$dir/CMakeCache.txt"
+}
+# -U: a build folder keeps a cached head size and read-ahead; the default
+# build must take the ones the source gives.
+defaults=(-UEXIFCHECK_HEAD_BYTES -UEXIFCHECK_READ_AHEAD)
+default_head=$(build "$work/default" "${defaults[@]}" -DEXIFCHECK_PLAIN_READ=OFF)
+build "$work/whole" "${defaults[@]}" -DEXIFCHECK_PLAIN_READ=ON >/dev/null
+if [[ -z $default_head ]]; then
+  log "$SRC has no EXIFCHECK_HEAD_BYTES option: no head-size builds"
+  default_head=16384
+  HEADS=
+fi
+exifcheck=$work/default/exifcheck
+whole=$work/whole/exifcheck
+declare -A variant  # head size -> binary
+for h in $HEADS; do
+  if [[ $h == "$default_head" ]]; then
+    variant[$h]=$exifcheck
+  else
+    got=$(build "$work/head-$h" -DEXIFCHECK_HEAD_BYTES="$h" -DEXIFCHECK_PLAIN_READ=OFF)
+    [[ $got == "$h" ]] || { log "head-$h builds with $got"; exit 1; }
+    variant[$h]=$work/head-$h/exifcheck
+  fi
+done
+declare -A extra  # variant name -> binary
+extra_names=()
+for v in $VARIANTS; do
+  name=${v%%:*}
+  opts=()
+  IFS=, read -ra opts <<<"${v#*:}"
+  build "$work/var-$name" "${defaults[@]}" -DEXIFCHECK_PLAIN_READ=OFF "${opts[@]}" >/dev/null
+  extra[$name]=$work/var-$name/exifcheck
+  extra_names+=("$name")
+done
+{
+  echo "date: $(date -u '+%a %b %-d %H:%M UTC %Y')"
+  # A tree unpacked by git archive has no history: its .commit names it.
+  echo "source: $SRC $(cat "$SRC/.commit" 2>/dev/null || git -C "$SRC" rev-parse --short HEAD 2>/dev/null || true)" \
+       "$(git -C "$SRC" status --porcelain 2>/dev/null | grep -q . && echo '(with uncommitted changes)')"
+  echo "kernel: $(uname -r), $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB"
+  echo "default head: $default_head"
+  for name in "${extra_names[@]}"; do
+    echo "variant $name: $(grep -o 'EXIFCHECK_[A-Z_]*:[A-Z]*=[^ ]*' "$work/var-$name/CMakeCache.txt" | tr '\n' ' ')"
+  done
+} >"$res/machine.txt"
 
 settings() {  # settings NAME FOLDER: a settings file with all four checks on
   cat >"$work/$1.ini" <<EOF
@@ -158,7 +211,7 @@ EOF
 # --- sanity ----------------------------------------------------------------
 # Every build must give the same bytes, report and exit status, or its time
 # says nothing.
-for s in "${surveys[@]}"; do
+for s in "${checked[@]}"; do
   ini=$(settings "$s" "$data/$s")
   half_ini=$(settings "$s-half" "$data/$s/half1")
   set +e
@@ -166,7 +219,7 @@ for s in "${surveys[@]}"; do
   cp "$work/out-$s/error.json" "$work/$s-default.json"
   "$exifcheck" "$half_ini" >"$work/$s-half.out"
   set -e
-  for b in "$whole" "${variant[@]}"; do
+  for b in "$whole" "${variant[@]}" "${extra[@]}"; do
     set +e
     "$b" "$ini" >"$work/$s-other.out"; got=$?
     set -e
@@ -181,7 +234,7 @@ for s in "${surveys[@]}"; do
   log "$s: $files files; all builds print the same $(wc -l <"$work/$s-default.out") lines and report, exit status $want"
 done
 sample=$(find "$data/big/half1" -name 'IMG_000002.JPG' | head -1)
-log "exiftool reads a frame as: $(exiftool -fast2 -n -s3 -Make -ExifImageWidth -ExifImageHeight \
+[[ $EXIFTOOL == 1 ]] && log "exiftool reads a frame as: $(exiftool -fast2 -n -s3 -Make -ExifImageWidth -ExifImageHeight \
       -FocalLengthIn35mmFormat -GPSLatitude -GPSLongitude -GPSAltitude "$sample" | tr '\n' ' ')"
 
 exiv2_cmd() {  # the same seven tags, many files per exiv2 call
@@ -225,37 +278,44 @@ echo "device: ${dev:-none} ($majmin), read-ahead ${ra_found:-?} KiB" >>"$res/mac
 command_argv() {  # command_argv NAME SURVEY: sets argv to the named command on SURVEY
   local dir=$data/$2 ini=$work/$2.ini
   case $1 in
-    "floor, 16 KiB head only") argv=("$tools/floor" "$dir" 16384 0) ;;
+    "floor, head only") argv=("$tools/floor" -p "$dir" 16384 0) ;;
+    "floor, head only, $AHEAD ahead") argv=("$tools/floor" -p -a "$AHEAD" "$dir" 16384 0) ;;
     "floor, 16 KiB, 1 pass") argv=("$tools/floor" "$dir" 16384 4096 1) ;;
     "floor, "*) local k=${1#floor, }; argv=("$tools/floor" "$dir" "$((${k% KiB} * 1024))") ;;
     exifcheck) argv=("$exifcheck" "$ini") ;;
     "exifcheck, "*" head") local k=${1#exifcheck, }; k=${k% KiB head}
                            argv=("${variant[$((k * 1024))]}" "$ini") ;;
     "exifcheck, whole reads") argv=("$whole" "$ini") ;;
+    "exifcheck, "*) argv=("${extra[${1#exifcheck, }]}" "$ini") ;;
     "exiv2 (one pass)") argv=(sh -c "$(exiv2_cmd "$dir")") ;;
   esac
 }
 
 cold_run() {  # cold_run SURVEY READ_AHEAD REPETITION NAME
-  local s=$1 ra=$2 rep=$3 name=$4 before after start end inblock
+  local s=$1 ra=$2 rep=$3 name=$4 before after start end inblock dropped
   command_argv "$name" "$s"
   "$tools/evict" "$data/$s" >>"$res/evict.log" || { log "$(tail -1 "$res/evict.log")"; exit 1; }
+  dropped=$(tail -1 "$res/evict.log" | sed -n 's/.* \([0-9]*\) bytes dropped.*/\1/p')
   before=$(sectors_read)
   start=$EPOCHREALTIME
   /usr/bin/time -f '%I' -o "$res/cold.inblock" "${argv[@]}" >/dev/null 2>&1 || true
   end=$EPOCHREALTIME
   after=$(sectors_read)
   inblock=$(tail -1 "$res/cold.inblock")
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$s" "$ra" "$rep" "$name" \
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$s" "$ra" "$rep" "$name" \
     "$(python3 -c "print(f'{$end - $start:.4f}')")" "$((inblock * 512))" \
-    "$(((after - before) * 512))" "$(cut -d' ' -f1 /proc/loadavg)" >>"$res/cold.tsv"
+    "$(((after - before) * 512))" "$(cut -d' ' -f1 /proc/loadavg)" "${dropped:-0}" >>"$res/cold.tsv"
 }
 
 if ((COLD > 0)); then
-  # The head-only and one-pass floors split what the tail's read and the
+  # The head-only floor prints the progress line as exifcheck does; with the
+  # kernel told AHEAD files ahead it is the yardstick of a cold run. The
+  # 64 KiB and one-pass floors split what the read-ahead window and the
   # passes after the first cost.
-  cold_names=("floor, 16 KiB" "floor, 64 KiB" exifcheck "exiv2 (one pass)"
-              "floor, 16 KiB head only" "floor, 16 KiB, 1 pass")
+  cold_names=("floor, 16 KiB" "floor, head only" "floor, head only, $AHEAD ahead" exifcheck
+              "exiv2 (one pass)")
+  [[ $SPLIT == 1 ]] && cold_names+=("floor, 64 KiB" "floor, 16 KiB, 1 pass")
+  for name in "${extra_names[@]}"; do cold_names+=("exifcheck, $name"); done
   for h in $HEADS; do
     [[ $h == "$default_head" ]] || cold_names+=("exifcheck, $((h / 1024)) KiB head")
   done
@@ -270,7 +330,7 @@ if ((COLD > 0)); then
       echo "$ra" | "${sudo[@]}" tee "$ra_file" >/dev/null || { log "cannot set read-ahead"; continue; }
     fi
     for s in $COLD_SURVEYS; do
-      [[ " ${surveys[*]} " == *" $s "* ]] || continue
+      [[ " ${checked[*]} " == *" $s "* ]] || continue
       log "cold $s, read-ahead $ra KiB, $COLD repetitions of ${#cold_names[@]} commands"
       load "cold $s $ra"
       for ((rep = 0; rep < COLD; ++rep)); do
@@ -285,12 +345,16 @@ if ((COLD > 0)); then
   done
 fi
 
+warm=()
+for s in $WARM_SURVEYS; do [[ " ${checked[*]} " == *" $s "* ]] && warm+=("$s"); done
+((${#warm[@]})) || WARM=0
+if [[ $WARM == 1 ]]; then
 # --- keep the surveys in memory --------------------------------------------
 # The machine reclaims page cache left idle for about a minute.
 ctl=$work/resident.ctl
 rm -f "$ctl" "$work/resident.log"
 mkfifo "$ctl"
-"$tools/keep_resident" "${surveys[@]/#/$data/}" <"$ctl" 2>"$work/resident.log" &
+"$tools/keep_resident" "${warm[@]/#/$data/}" <"$ctl" 2>"$work/resident.log" &
 resident=$!
 exec 9>"$ctl"
 until grep -q locked "$work/resident.log" 2>/dev/null; do
@@ -300,26 +364,31 @@ done
 log "$(cat "$work/resident.log")"
 
 # --- warm cache ------------------------------------------------------------
-for s in "${surveys[@]}"; do
+for s in "${warm[@]}"; do
   dir=$data/$s
   ini=$work/$s.ini
   half_ini=$work/$s-half.ini
   log "warm $s"
   load "warm $s"
+  commands=(-n "floor, 16 KiB" "$tools/floor $dir 16384"
+            -n "floor, head only" "$tools/floor -p $dir 16384 0"
+            -n "floor, head only, $AHEAD ahead" "$tools/floor -p -a $AHEAD $dir 16384 0"
+            -n exifcheck "$exifcheck $ini"
+            -n "exifcheck, half the files" "$exifcheck $half_ini")
+  for name in "${extra_names[@]}"; do commands+=(-n "exifcheck, $name" "${extra[$name]} $ini"); done
+  [[ $SPLIT == 1 ]] && commands+=(-n "floor, 64 KiB" "$tools/floor $dir 65536")
+  [[ $DETAIL == 1 ]] && commands+=(-n "exifcheck, whole reads" "$whole $ini")
   hyperfine -i -N --style basic --warmup 2 --runs "$RUNS" --export-json "$res/$s-warm.json" \
-    -n "floor, 16 KiB" "$tools/floor $dir 16384" \
-    -n "floor, 64 KiB" "$tools/floor $dir 65536" \
-    -n exifcheck "$exifcheck $ini" \
-    -n "exifcheck, half the files" "$exifcheck $half_ini" \
-    -n "exifcheck, whole reads" "$whole $ini" \
-    -n "exiv2 (one pass)" "sh -c '$(exiv2_cmd "$dir")'" >&2
+    "${commands[@]}" -n "exiv2 (one pass)" "sh -c '$(exiv2_cmd "$dir")'" >&2
   # hyperfine runs one command's runs back to back, so a slow spell of the
   # shared machine lands on one command; taken in turn, each round gives a
   # ratio of its own.
-  log "warm $s, $PAIRED rounds of the floor, exifcheck and exiv2 in turn"
+  log "warm $s, $PAIRED rounds of the floors, exifcheck and exiv2 in turn"
   load "paired $s"
+  in_turn=("floor, 16 KiB" "floor, head only" exifcheck "exiv2 (one pass)")
+  for name in "${extra_names[@]}"; do in_turn+=("exifcheck, $name"); done
   for ((i = 0; i < PAIRED; ++i)); do
-    for name in "floor, 16 KiB" exifcheck "exiv2 (one pass)"; do
+    for name in "${in_turn[@]}"; do
       command_argv "$name" "$s"
       start=$EPOCHREALTIME
       "${argv[@]}" >/dev/null 2>&1 || true
@@ -328,11 +397,21 @@ for s in "${surveys[@]}"; do
         >>"$res/paired.tsv"
     done
   done
-  heads=(-n "floor, 16 KiB" "$tools/floor $dir 16384")
-  for h in $HEADS; do heads+=(-n "exifcheck, $((h / 1024)) KiB head" "${variant[$h]} $ini"); done
-  load "heads $s"
-  hyperfine -i -N --style basic --warmup 2 --runs "$RUNS" --export-json "$res/$s-heads.json" \
-    "${heads[@]}" >&2
+  if [[ -n $HEADS ]]; then
+    heads=(-n "floor, 16 KiB" "$tools/floor $dir 16384")
+    for h in $HEADS; do heads+=(-n "exifcheck, $((h / 1024)) KiB head" "${variant[$h]} $ini"); done
+    load "heads $s"
+    hyperfine -i -N --style basic --warmup 2 --runs "$RUNS" --export-json "$res/$s-heads.json" \
+      "${heads[@]}" >&2
+  fi
+  if [[ $EXIFTOOL == 1 ]]; then
+    exiftool_runs=2
+    [[ $s == small ]] && exiftool_runs=1
+    load "exiftool $s"
+    hyperfine -i -N --style basic --runs "$exiftool_runs" --export-json "$res/$s-exiftool.json" \
+      -n "exiftool (one pass)" "$exiftool_cmd $dir" >&2
+  fi
+  [[ $DETAIL == 1 ]] || continue
   load "stdout $s"
   hyperfine -i --style basic --warmup 1 --runs "$RUNS" --export-json "$res/$s-stdout.json" \
     -n "exifcheck, stdout to /dev/null" "$exifcheck $ini > /dev/null" \
@@ -353,28 +432,25 @@ for s in "${surveys[@]}"; do
   hyperfine -i -N --style basic --warmup 2 --runs "$((RUNS * 3))" --export-json "$res/$s-noexif.json" \
     -n "exifcheck, $k frames without EXIF data" "$exifcheck $(settings "$s-noexif" "$work/$s-noexif")" \
     -n "exifcheck, $k regular frames" "$exifcheck $(settings "$s-regular" "$work/$s-regular")" >&2
-  exiftool_runs=2
-  [[ $s == small ]] && exiftool_runs=1
-  load "exiftool $s"
-  hyperfine -i -N --style basic --runs "$exiftool_runs" --export-json "$res/$s-exiftool.json" \
-    -n "exiftool (one pass)" "$exiftool_cmd $dir" >&2
 
   # Counts, not times: strace slows every call.
   log "system calls $s"
-  for b in exifcheck floor exiv2; do
+  for b in exifcheck floor floor-ahead exiv2; do
     case $b in
       exifcheck) argv=("$exifcheck" "$ini") ;;
       floor) argv=("$tools/floor" "$dir" 16384) ;;
+      floor-ahead) argv=("$tools/floor" -p -a "$AHEAD" "$dir" 16384 0) ;;
       exiv2) argv=(sh -c "$(exiv2_cmd "$dir")") ;;
     esac
     strace -f -c -o "$res/$s-$b.strace-c" "${argv[@]}" >/dev/null 2>&1 || true
-    strace -f -s 0 -e trace=read,pread64 -o "$res/$s-$b.strace-reads" "${argv[@]}" >/dev/null 2>&1 || true
+    strace -f -s 0 -e trace=read,pread64,preadv2 -o "$res/$s-$b.strace-reads" "${argv[@]}" >/dev/null 2>&1 || true
   done
   for b in default whole; do
     /usr/bin/time -f '%M %R' -o "$res/$s-$b.rss" "$work/$b/exifcheck" "$ini" >/dev/null || true
   done
   /usr/bin/time -f '%M %R' -o "$res/$s-floor.rss" "$tools/floor" "$dir" >/dev/null
 done
+fi  # WARM
 
 # --- summary ---------------------------------------------------------------
 python3 "$root/bench/summary.py" "$res" | tee "$res/summary.md"

@@ -6,8 +6,11 @@
 //   frame 27, 527, ...  no 35 mm focal length frame 37, 537, ...  no GPS position
 //   frame 47, 547, ...  no EXIF data (the base image as it is)
 // (every 500th frame from the number given, at most 3 of each kind).
+// With THUMBNAIL_BYTES, each frame with EXIF data carries a thumbnail JPEG
+// of about that size at the end of its EXIF block (named by IFD1), as camera
+// frames do; its end marker then lies in the frame's head, past every value.
 //
-//   write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST_NUMBER]
+//   write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST_NUMBER [THUMBNAIL_BYTES]]
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -71,7 +74,17 @@ int DeviantKind(long n) {
   return static_cast<int>(offset / 10) + 1;
 }
 
-Bytes FrameHead(const Base& base, long n, int flight, long in_flight) {
+// A baseline JPEG of `bytes` bytes or a little more: its own start and end
+// markers around a frame header and scan data.
+Bytes Thumbnail(std::size_t bytes) {
+  const Bytes frame = testsupport::StartOfFrame(160, 120);
+  const std::size_t fixed = 2 + frame.size() + testsupport::ScanData(0).size() + 2;
+  return testsupport::JpegFile({testsupport::Soi(), frame,
+                                testsupport::ScanData(bytes > fixed ? bytes - fixed : 0),
+                                testsupport::Eoi()});
+}
+
+Bytes FrameHead(const Base& base, long n, int flight, long in_flight, std::size_t thumbnail) {
   testsupport::SurveyFrame frame;
   frame.width = base.width;
   frame.height = base.height;
@@ -84,13 +97,29 @@ Bytes FrameHead(const Base& base, long n, int flight, long in_flight) {
   frame.date_time_original = stamp;
   switch (DeviantKind(n)) {
     case 1: frame.make = "OtherCam"; break;
-    case 2: frame.width /= 2; frame.height /= 2; break;
+    case 2:
+      frame.width /= 2;
+      frame.height /= 2;
+      break;
     case 3: frame.focal_35mm = 0; break;
     case 4: frame.gps.reset(); break;
     case 5: return testsupport::Soi();
   }
   Bytes head = testsupport::Soi();
-  const Bytes app1 = testsupport::App1Exif(testsupport::SurveyLayout(frame));
+  testsupport::TiffLayout layout = testsupport::SurveyLayout(frame);
+  Bytes payload = testsupport::ExifPayload(layout);
+  if (thumbnail > 0) {
+    // Cameras store the thumbnail last. Its offset does not change the
+    // structure's size, so that size is the offset.
+    const Bytes jpeg = Thumbnail(thumbnail);
+    const auto length = static_cast<uint32_t>(jpeg.size());
+    layout.ifd1 = {testsupport::Long(0x0201, {0}), testsupport::Long(0x0202, {length})};
+    const auto offset = static_cast<uint32_t>(testsupport::TiffBytes(layout).size());
+    (*layout.ifd1)[0] = testsupport::Long(0x0201, {offset});
+    payload = testsupport::ExifPayload(layout);
+    payload.insert(payload.end(), jpeg.begin(), jpeg.end());
+  }
+  const Bytes app1 = testsupport::Segment(0xE1, payload);
   head.insert(head.end(), app1.begin(), app1.end());
   return head;
 }
@@ -99,7 +128,9 @@ Bytes FrameHead(const Base& base, long n, int flight, long in_flight) {
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::fprintf(stderr, "usage: write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST]\n");
+    std::fprintf(
+        stderr,
+        "usage: write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST [THUMB]]\n");
     return 2;
   }
   Base base;
@@ -111,6 +142,12 @@ int main(int argc, char** argv) {
   const long count = std::atol(argv[3]);
   const long per_flight = std::atol(argv[4]);
   const long first = argc > 5 ? std::atol(argv[5]) : 0;
+  const long thumbnail = argc > 6 ? std::atol(argv[6]) : 0;
+  if (thumbnail < 0 || thumbnail > 60000) {
+    std::fprintf(stderr,
+                 "write_bench_survey: a thumbnail fits an APP1 segment: 0 to 60000 bytes\n");
+    return 2;
+  }
   mkdir(out.c_str(), 0777);
   for (long i = 0; i < count; ++i) {
     const long n = first + i;
@@ -120,7 +157,9 @@ int main(int argc, char** argv) {
     std::snprintf(folder, sizeof folder, "/flight_%02d", flight);
     std::snprintf(name, sizeof name, "/IMG_%06ld.JPG", n + 1);
     if (n % per_flight == 0 || i == 0) mkdir((out + folder).c_str(), 0777);
-    if (!WriteParts(out + folder + name, FrameHead(base, n, flight, n % per_flight), base.body)) {
+    if (!WriteParts(out + folder + name,
+                    FrameHead(base, n, flight, n % per_flight, static_cast<std::size_t>(thumbnail)),
+                    base.body)) {
       std::fprintf(stderr, "write_bench_survey: cannot write %s%s%s\n", out.c_str(), folder, name);
       return 1;
     }
