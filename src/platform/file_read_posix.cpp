@@ -94,7 +94,9 @@ FileRead ReadOpened(int fd, std::uint32_t head, std::uint32_t tail, const PartsC
   struct stat st;
   if (fstat(fd, &st) != 0) return FailedRead(FileRead::kReadShort, std::strerror(errno), why);
   if (!S_ISREG(st.st_mode)) return FailedRead(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
-  bool* cold = seen == nullptr ? nullptr : &seen->cold;
+  // Once the list reader knows the cache is cold, a probe would only add a
+  // system call to every read.
+  bool* cold = seen == nullptr || seen->cold ? nullptr : &seen->cold;
   const auto read_at = [fd, &cold](unsigned char* data, std::size_t size, std::uint64_t offset) {
     std::size_t done = 0;
     if (cold != nullptr) {
@@ -154,6 +156,7 @@ FileRead ReadListedImage(ListReader& reader, std::size_t index, const PartsConsu
   reader.asked_to = std::max(reader.asked_to, index + 1);
   // A warm cache pays one probe per file and no hints.
   ReadSeen seen;
+  seen.cold = reader.cold;
   const FileRead result = ReadPath((*reader.paths)[index], reader.head, reader.tail, consume,
                                    reader.window == 0 ? nullptr : &seen, why);
   reader.cold = reader.cold || seen.cold;
