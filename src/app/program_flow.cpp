@@ -15,6 +15,7 @@
 #include "app/settings_file.h"
 #include "checks/check_findings.h"
 #include "checks/consistency_checks.h"
+#include "checks/frame_store.h"
 #include "checks/messages.h"
 #include "platform/platform.h"
 #include "report/error_report.h"
@@ -170,24 +171,26 @@ int RunChecked(int argc, char* argv[]) {
   }
 
   CheckFindings findings;
-  ReadProblems reads;
+  // Each frame is read once, by the first check that needs it; the later
+  // checks take it from here. A frame changed during the run is seen by
+  // every check as it was read.
+  FrameStore frames = MakeFrameStore(images);
   bool resolution_flag = false;
   bool maker_flag = false;
   bool focal_length_flag = false;
   bool gps_flag = false;
   std::vector<std::string> left_out;  // the checks that left differing groups unreported
-  if (resolution_on &&
-      CheckResolution(images, findings[kResolutionFindings], resolution_flag, &reads)) {
+  if (resolution_on && CheckResolution(frames, findings[kResolutionFindings], resolution_flag)) {
     left_out.push_back("resolution");
   }
-  if (maker_on && CheckMaker(images, findings[kMakerFindings], maker_flag, &reads)) {
+  if (maker_on && CheckMaker(frames, findings[kMakerFindings], maker_flag)) {
     left_out.push_back("maker");
   }
   if (focal_length_on &&
-      CheckFocalLength(images, findings[kFocalLengthFindings], focal_length_flag, &reads)) {
+      CheckFocalLength(frames, findings[kFocalLengthFindings], focal_length_flag)) {
     left_out.push_back("focal-length");
   }
-  if (gps_on && CheckGps(images, findings[kGpsFindings], gps_flag, &reads)) {
+  if (gps_on && CheckGps(frames, findings[kGpsFindings], gps_flag)) {
     left_out.push_back("GPS");
   }
 
@@ -196,6 +199,7 @@ int RunChecked(int argc, char* argv[]) {
     return kExitReported;
   }
   std::cout << kAllClearMessage << std::endl;
+  const ReadProblems& reads = frames.problems;
   const bool incomplete = !reads.unread.empty() || !scan.unlisted.empty();
   const int status = !left_out.empty() ? kExitDifferencesLeftOut
                      : incomplete      ? kExitIncomplete

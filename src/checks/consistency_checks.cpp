@@ -17,25 +17,25 @@ std::string Decimal(std::int32_t value) {
 }
 
 // Dimensions are taken as signed 32-bit numbers, as the key has always shown them.
-bool ResolutionKey(const ExifRecord& record, std::string* key) {
-  *key = Decimal(static_cast<std::int32_t>(record.pixel_x_dimension)) + "*" +
-         Decimal(static_cast<std::int32_t>(record.pixel_y_dimension));
+bool ResolutionKey(const Frame& frame, std::string* key) {
+  *key = Decimal(static_cast<std::int32_t>(frame.pixel_x_dimension)) + "*" +
+         Decimal(static_cast<std::int32_t>(frame.pixel_y_dimension));
   return true;
 }
 
-bool MakerKey(const ExifRecord& record, std::string* key) {
-  *key = record.make.c_str();  // up to the first NUL, if any
+bool MakerKey(const Frame& frame, std::string* key) {
+  *key = frame.make;
   return true;
 }
 
-bool FocalLengthKey(const ExifRecord& record, std::string* key) {
-  *key = Decimal(record.focal_length_in_35mm_film);
+bool FocalLengthKey(const Frame& frame, std::string* key) {
+  *key = Decimal(frame.focal_length_in_35mm_film);
   return true;
 }
 
 // Only images without a complete position are grouped; -0.0 counts as zero.
-bool GpsKey(const ExifRecord& record, std::string* key) {
-  if (record.gps.latitude != 0.0 && record.gps.longitude != 0.0 && record.gps.altitude != 0.0) {
+bool GpsKey(const Frame& frame, std::string* key) {
+  if (frame.latitude != 0.0 && frame.longitude != 0.0 && frame.altitude != 0.0) {
     return false;
   }
   *key = "0";
@@ -44,11 +44,10 @@ bool GpsKey(const ExifRecord& record, std::string* key) {
 
 // Said as soon as the check is done, whether or not the run reports images:
 // a run that ends in status 1 must still name a minority the rule passed.
-bool RunCheck(const char* name, const ImageList& images, KeyFunction key_of, ReportRule rule,
-              std::vector<std::string>& findings, bool& flag, ReadProblems* problems) {
-  ReadProblems own;
+bool RunCheck(const char* name, FrameStore& frames, KeyFunction key_of, ReportRule rule,
+              std::vector<std::string>& findings, bool& flag) {
   const std::vector<UnreportedGroup> unreported =
-      RunGroupingCheck(images, key_of, rule, findings, flag, problems != nullptr ? *problems : own);
+      RunGroupingCheck(frames, key_of, rule, findings, flag);
   if (!LeavesDifferingValuesOut(unreported)) return false;
   platform::Warn(LeftOutMessage(name, unreported));
   return true;
@@ -56,24 +55,18 @@ bool RunCheck(const char* name, const ImageList& images, KeyFunction key_of, Rep
 
 }  // namespace
 
-bool CheckResolution(const ImageList& images, std::vector<std::string>& findings, bool& flag,
-                     ReadProblems* problems) {
-  return RunCheck("resolution", images, ResolutionKey, ReportRule::kRunningMaximum, findings, flag,
-                  problems);
+bool CheckResolution(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
+  return RunCheck("resolution", frames, ResolutionKey, ReportRule::kRunningMaximum, findings, flag);
 }
 
-bool CheckMaker(const ImageList& images, std::vector<std::string>& findings, bool& flag,
-                ReadProblems* problems) {
-  return RunCheck("maker", images, MakerKey, ReportRule::kRunningMaximum, findings, flag, problems);
+bool CheckMaker(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
+  return RunCheck("maker", frames, MakerKey, ReportRule::kRunningMaximum, findings, flag);
 }
 
-bool CheckFocalLength(const ImageList& images, std::vector<std::string>& findings, bool& flag,
-                      ReadProblems* problems) {
-  return RunCheck("focal length", images, FocalLengthKey, ReportRule::kSpecialKeys, findings, flag,
-                  problems);
+bool CheckFocalLength(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
+  return RunCheck("focal length", frames, FocalLengthKey, ReportRule::kSpecialKeys, findings, flag);
 }
 
-bool CheckGps(const ImageList& images, std::vector<std::string>& findings, bool& flag,
-              ReadProblems* problems) {
-  return RunCheck("GPS", images, GpsKey, ReportRule::kSpecialKeys, findings, flag, problems);
+bool CheckGps(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
+  return RunCheck("GPS", frames, GpsKey, ReportRule::kSpecialKeys, findings, flag);
 }

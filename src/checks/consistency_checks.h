@@ -1,9 +1,9 @@
-// The four consistency checks. Each reads every image of the list again,
-// groups the images by one property, prints the groups in byte order of
-// their keys, and appends the file names of the images it reports to its
-// own findings list, raising its flag. A run hands every check the same
-// ReadProblems, so that a file no check could read is named only once;
-// without it each check names its own.
+// The four consistency checks. Each takes every frame of the list from the
+// run's FrameStore, which reads a frame once for all of them, groups the
+// images by one property, prints the groups in byte order of their keys,
+// and appends the file names of the images it reports to its own findings
+// list, raising its flag. A frame that could not be read is named once,
+// by the first check that meets it.
 //
 // A check whose rule leaves groups of differing values unreported (the
 // running maximum passes a smaller group that sorts first; the focal-length
@@ -16,27 +16,22 @@
 #include <vector>
 
 #include "checks/grouping_check.h"
-#include "scan/image_folder_scan.h"
 
 /// The shape all four share.
-using CheckFunction = bool (*)(const ImageList& images, std::vector<std::string>& findings,
-                               bool& flag, ReadProblems* problems);
+using CheckFunction = bool (*)(FrameStore& frames, std::vector<std::string>& findings,
+                               bool& flag);
 
 /// Groups by pixel dimensions ("640*480"); reports by the running maximum.
-bool CheckResolution(const ImageList& images, std::vector<std::string>& findings, bool& flag,
-                     ReadProblems* problems = nullptr);
+bool CheckResolution(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
 
 /// Groups by the Make text; reports by the running maximum.
-bool CheckMaker(const ImageList& images, std::vector<std::string>& findings, bool& flag,
-                ReadProblems* problems = nullptr);
+bool CheckMaker(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
 
 /// Groups by the 35 mm focal length; reports the groups "0" and "error".
-bool CheckFocalLength(const ImageList& images, std::vector<std::string>& findings, bool& flag,
-                      ReadProblems* problems = nullptr);
+bool CheckFocalLength(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
 
 /// Groups the images without a complete GPS position under "0"; reports
 /// "0" and "error".
-bool CheckGps(const ImageList& images, std::vector<std::string>& findings, bool& flag,
-              ReadProblems* problems = nullptr);
+bool CheckGps(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
 
 #endif  // EXIFCHECK_CHECKS_CONSISTENCY_CHECKS_H_

@@ -1,23 +1,21 @@
-// The pattern all four checks share: read each image, key it, group equal
+// The pattern all four checks share: take each frame, key it, group equal
 // keys, print the groups in key order and report the deviating ones.
 #ifndef EXIFCHECK_CHECKS_GROUPING_CHECK_H_
 #define EXIFCHECK_CHECKS_GROUPING_CHECK_H_
 
 #include <cstddef>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "exif/exif_record.h"
-#include "scan/image_folder_scan.h"
+#include "checks/frame_store.h"
 
 /// The key of an image the reader rejected, or that is too large to be one.
 extern const char kErrorKey[];
 
 /// Forms the key of one successfully read image into `key`. Returns false
 /// when the image takes part in no group.
-using KeyFunction = bool (*)(const ExifRecord& record, std::string* key);
+using KeyFunction = bool (*)(const Frame& frame, std::string* key);
 
 enum class ReportRule {
   kRunningMaximum,  // a group no larger than the largest before it deviates
@@ -27,14 +25,6 @@ enum class ReportRule {
 /// Key text to the positions, in the image list, of the images with that key;
 /// std::string orders keys by their bytes taken as unsigned.
 using ImageGroups = std::map<std::string, std::vector<std::size_t>>;
-
-/// The files of one run that its checks could not read, by their place in
-/// the image list, each told on standard error only the first time a check
-/// meets it; and the files too large to be images, told likewise.
-struct ReadProblems {
-  std::set<std::size_t> unread;
-  std::set<std::size_t> too_large;
-};
 
 /// A group the walk printed but did not report.
 struct UnreportedGroup {
@@ -57,11 +47,12 @@ bool LeavesDifferingValuesOut(const std::vector<UnreportedGroup>& unreported);
 std::string LeftOutMessage(const std::string& check,
                            const std::vector<UnreportedGroup>& unreported);
 
-/// One check over `images`. Files it cannot read join no group; each is
-/// named on standard error unless `problems` holds it already, and is added
-/// there. Returns the groups it did not report, in key order.
-std::vector<UnreportedGroup> RunGroupingCheck(const ImageList& images, KeyFunction key_of,
+/// One check over the frames of `frames`. Frames that could not be read
+/// join no group; each is named on standard error unless the store's
+/// problems hold it already, and is added there. Returns the groups it did
+/// not report, in key order.
+std::vector<UnreportedGroup> RunGroupingCheck(FrameStore& frames, KeyFunction key_of,
                                               ReportRule rule, std::vector<std::string>& findings,
-                                              bool& flag, ReadProblems& problems);
+                                              bool& flag);
 
 #endif  // EXIFCHECK_CHECKS_GROUPING_CHECK_H_

@@ -138,7 +138,18 @@ ExifResult read_parts(const FileBytes& f, ExifRecord& record, ByteRequest* want)
   const uint32_t length = end.position - payload;
   const uint32_t held = payload < f.head_size ? std::min(length, f.head_size - payload) : 0;
   const unsigned char* data = held > 0 ? f.head + payload : nullptr;
-  return walk_exif_payload(PayloadBytes{data, length, held, &f, payload, !end.exact, want}, record);
+  const ExifResult walked =
+      walk_exif_payload(PayloadBytes{data, length, held, &f, payload, !end.exact, want}, record);
+  // The directories a camera writes lie in the segment, at most 64 KiB:
+  // when the walk lacks bytes of it, the rest of it comes in one read, where
+  // a maker note ahead of IFD0 would cost a read for each directory.
+  const uint64_t segment_end = uint64_t{*app1} + 2 + segment_length;
+  if (walked == exif_result::needs_more_bytes && !want->end_marker && want->to <= segment_end &&
+      segment_end > f.head_size) {
+    *want =
+        ByteRequest{false, std::min(want->from, f.head_size), static_cast<uint32_t>(segment_end)};
+  }
+  return walked;
 }
 
 }  // namespace

@@ -110,16 +110,6 @@ bool ReadWanted(HeldParts& h, const PartsWanted& want, std::uint32_t tail, const
 
 }  // namespace
 
-ListReader MakeListReader(const std::vector<std::string>& paths, std::uint32_t head,
-                          std::uint32_t tail, std::size_t window) {
-  ListReader reader;
-  reader.paths = &paths;
-  reader.head = head;
-  reader.tail = tail;
-  reader.window = window;
-  return reader;
-}
-
 FileRead ReadSizedFile(std::uint64_t size, std::uint32_t head, std::uint32_t tail,
                        const ReadAt& read_at, const PartsConsumer& consume, std::string* why,
                        bool* read_tail) {

@@ -124,33 +124,38 @@ using PartsConsumer = std::function<PartsWanted(const FileParts& parts)>;
 FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_t tail,
                        const PartsConsumer& consume, std::string* why);
 
-/// What the system does for the reads of one file list: on Windows the
-/// reads in flight.
-struct PendingHeads;
-void ClosePendingHeads(PendingHeads* pending);
-
-/// Reads the files of one list for one check, each in its turn, and has the
-/// system fetch the heads of the next `window` files before their turn, so
-/// a cold disk serves several requests at once on the one thread. The
-/// answers are those of ReadImageFile: each file is opened again at its turn
-/// by its path, and what was fetched ahead only warms the system's cache.
-struct ListReader {
-  const std::vector<std::string>* paths = nullptr;
-  std::uint32_t head = 0;
-  std::uint32_t tail = 0;
-  std::size_t window = 0;
-  bool cold = false;         // a read found the cache cold (POSIX)
-  std::size_t asked_to = 0;  // files before it have been fetched ahead
-  std::unique_ptr<PendingHeads, void (*)(PendingHeads*)> pending{nullptr, ClosePendingHeads};
+/// How the read of one file of a list went: ReadImageFile's answer and reason.
+struct ListedRead {
+  FileRead result = FileRead::kRead;
+  std::string why;
 };
 
-/// A ListReader over `paths`, which must outlive it.
-ListReader MakeListReader(const std::vector<std::string>& paths, std::uint32_t head,
-                          std::uint32_t tail, std::size_t window);
+/// Receives the parts of file `index` of a list, as PartsConsumer does, on
+/// the thread that reads that file.
+using ListedConsumer = std::function<PartsWanted(std::size_t index, const FileParts& parts)>;
 
-/// ReadImageFile of file `index` of the list, with the next heads fetched ahead.
-FileRead ReadListedImage(ListReader& reader, std::size_t index, const PartsConsumer& consume,
-                         std::string* why);
+/// The reads of one file list in flight; see StartListReads.
+struct ListReads;
+void StopListReads(ListReads* reads);
+using ListReadsHandle = std::unique_ptr<ListReads, void (*)(ListReads*)>;
+
+/// Reads each file of `paths` once, as ReadImageFile does, with up to
+/// `window` files past the one the caller waits for opened, read and closed
+/// meanwhile, each on a reader thread of its own: storage that makes every
+/// request wait (a card reader, a USB disk, a share) then has that many
+/// requests in flight, opens included. `consume` runs on the reader
+/// threads, each call for its own file; what it derives for file i belongs
+/// to the caller once AwaitListedFile has returned i. With a window of 0, or
+/// where no thread can be started, each file is read in AwaitListedFile on
+/// the caller's thread. `paths` must outlive the handle; dropping the handle
+/// waits for the reads in flight.
+ListReadsHandle StartListReads(const std::vector<std::string>& paths, std::uint32_t head,
+                               std::uint32_t tail, std::size_t window, ListedConsumer consume);
+
+/// Waits until file `index` is read and returns how it went; the window
+/// moves on past it. Files are awaited once each, in list order. What a
+/// reader thread threw (std::bad_alloc) is thrown here.
+ListedRead AwaitListedFile(ListReads& reads, std::size_t index);
 
 /// For tests: whether this build reads every image file whole, in one piece,
 /// whatever head and tail it is asked for.

@@ -2,6 +2,7 @@
 // binary's allocator can be told to fail one chosen allocation.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
@@ -10,12 +11,22 @@
 #include "support/test_files.h"
 
 namespace {
-// Counts down to the allocation that fails; 0 means none is armed.
-long g_allocations_until_failure = 0;
+// Counts down to the allocation that fails; 0 means none is armed. Frames
+// are read on threads of their own, which allocate too.
+std::atomic<long> g_allocations_until_failure{0};
+
+// Kept out of line, so that operator new stays small enough to inline and the
+// compiler sees its malloc matched by the free in operator delete.
+__attribute__((noinline)) bool ThisAllocationFails() {
+  long left = g_allocations_until_failure.load();
+  while (left > 0 && !g_allocations_until_failure.compare_exchange_weak(left, left - 1)) {
+  }
+  return left == 1;
+}
 }  // namespace
 
 void* operator new(std::size_t size) {
-  if (g_allocations_until_failure > 0 && --g_allocations_until_failure == 0) throw std::bad_alloc();
+  if (ThisAllocationFails()) throw std::bad_alloc();
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }

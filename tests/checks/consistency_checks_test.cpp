@@ -30,7 +30,8 @@ TEST(ConsistencyChecks, ResolutionWorkedExampleLineForLine) {
   std::vector<std::string> findings;
   bool flag = false;
   testing::internal::CaptureStdout();
-  CheckResolution(images, findings, flag);
+  FrameStore frames = MakeFrameStore(images);
+  CheckResolution(frames, findings, flag);
   const std::string printed = testing::internal::GetCapturedStdout();
   EXPECT_EQ(printed,
             CapturedLines({"", "The number of images: 4", Numbered(kImageSequence, 1),
@@ -69,7 +70,9 @@ TEST(ConsistencyChecks, KeysOfEachCheck) {
     std::vector<std::string> findings;
     bool flag = false;
     testing::internal::CaptureStdout();
-    c.check({path}, findings, flag, nullptr);
+    const ImageList images = {path};
+    FrameStore frames = MakeFrameStore(images);
+    c.check(frames, findings, flag);
     const std::string printed = testing::internal::GetCapturedStdout();
     std::vector<std::string> lines = {"", "The number of images: 1", Numbered(kImageSequence, 1)};
     if (!c.key.empty()) lines.insert(lines.end(), {c.key, "1", ""});
@@ -87,7 +90,9 @@ TEST(ConsistencyChecks, EmptyListPrintsOnlyTheHeader) {
     std::vector<std::string> findings;
     bool flag = false;
     testing::internal::CaptureStdout();
-    check({}, findings, flag, nullptr);
+    const ImageList none;
+    FrameStore frames = MakeFrameStore(none);
+    check(frames, findings, flag);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               CapturedLines({"", "The number of images: 0"}));
     EXPECT_FALSE(flag);

@@ -100,47 +100,52 @@ TEST(FileRead, SparseFilesOf2GiBAndMoreAreNotRead) {
   }
 }
 
-// The files of a list read through the window that fetches heads ahead:
-// each file, at its turn, hands over its own bytes as they are then, even
-// when it vanished, shrank or changed while it waited in the window.
-TEST(FileRead, TheWindowHandsEachFileItsOwnBytesAtItsTurn) {
-  testsupport::ScopedTempDir dir;
-  std::vector<std::string> paths;
-  for (std::size_t k = 0; k < 7; ++k) {
-    paths.push_back(dir.Join("f" + std::to_string(k) + ".jpg"));
-    testsupport::WriteFile(paths.back(), Pattern(50 + 300 * k));
-  }
-  platform::ListReader reader = platform::MakeListReader(paths, 64, 16, 3);
-  reader.cold = true;  // fetch ahead however warm the cache is
+// The reads in flight: each file's answer comes back in list order, with
+// the reason a read of it alone gives, as the file was when a reader took
+// it. Files 5 to 7 are changed while file 0 is read, when no window here
+// can have reached them yet.
+TEST(FileRead, ReadsInFlightAnswerInListOrderAsEachFileWasWhenRead) {
   const ByteVector changed(700, 0x5A);
   struct Turn {
     FileRead result;
+    const char* why;
     ByteVector content;
   };
   const Turn turns[] = {
-      {FileRead::kRead, Pattern(50)},   {FileRead::kRead, Pattern(350)},
-      {FileRead::kMissing, {}},         {FileRead::kRead, Pattern(10)},
-      {FileRead::kRead, changed},       {FileRead::kRead, Pattern(1550)},
-      {FileRead::kRead, Pattern(1850)},
+      {FileRead::kRead, "", Pattern(50)},          {FileRead::kNotAFile, "a folder", {}},
+      {FileRead::kMissing, "no longer there", {}}, {FileRead::kRead, "", Pattern(1550)},
+      {FileRead::kRead, "", Pattern(1)},           {FileRead::kMissing, "no longer there", {}},
+      {FileRead::kRead, "", Pattern(10)},          {FileRead::kRead, "", changed},
   };
-  for (std::size_t k = 0; k < paths.size(); ++k) {
-    if (k == 1) {  // files 2 to 4 wait in the window now
-      std::filesystem::remove(paths[2]);
-      std::filesystem::resize_file(paths[3], 10);
-      testsupport::WriteFile(paths[4], changed);
+  for (const std::size_t window : {0, 1, 3}) {
+    testsupport::ScopedTempDir dir;
+    std::vector<std::string> paths;
+    const std::size_t sizes[] = {50, 0, 0, 1550, 1, 1850, 1850, 1850};
+    for (std::size_t k = 0; k < 8; ++k) {
+      paths.push_back(dir.Join("f" + std::to_string(k) + ".jpg"));
+      if (k == 1) testsupport::MakeFolders(paths.back());  // k == 2 is never there
+      if (k != 1 && k != 2) testsupport::WriteFile(paths.back(), Pattern(sizes[k]));
     }
-    ByteVector got;
-    std::string why;
-    const FileRead result = platform::ReadListedImage(
-        reader, k,
-        [&](const FileParts& parts) {
-          got.assign(parts.head, parts.head + parts.head_size);
+    std::vector<ByteVector> got(paths.size());  // each written by its own file's reader only
+    platform::ListReadsHandle reads = platform::StartListReads(
+        paths, 64, 16, window, [&](std::size_t index, const FileParts& parts) {
+          if (index == 0) {
+            std::filesystem::remove(paths[5]);
+            std::filesystem::resize_file(paths[6], 10);
+            testsupport::WriteFile(paths[7], changed);
+          }
+          got[index].assign(parts.head, parts.head + parts.head_size);
           if (parts.head_size == parts.size) return platform::PartsWanted{};
           return platform::PartsWanted{false, false, 0, parts.size};
-        },
-        &why);
-    EXPECT_EQ(result, turns[k].result) << k << ": " << why;
-    EXPECT_TRUE(got == turns[k].content) << k;
+        });
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+      const platform::ListedRead read = platform::AwaitListedFile(*reads, k);
+      EXPECT_EQ(read.result, turns[k].result) << window << " " << k << ": " << read.why;
+      EXPECT_EQ(read.why, turns[k].why) << window << " " << k;
+      if (read.result == FileRead::kRead) {
+        EXPECT_TRUE(got[k] == turns[k].content) << window << " " << k;
+      }
+    }
   }
 }
 

@@ -1,5 +1,5 @@
 // Reading image files on Windows: the reason given for each kind of file
-// that cannot be read, alone and through the window of reads in flight.
+// that cannot be read, alone and among reads in flight.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -40,18 +40,17 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
   };
   testsupport::ExpectUnreadable(cases);
 
-  // The window cannot open them ahead either: each is told at its turn, as
-  // a read of it alone tells it.
+  // Read in flight, each is told as a read of it alone tells it.
   std::vector<std::string> paths = {dir.Join("readable.jpg")};
   testsupport::WriteFile(paths[0], "y");
   for (const auto& c : cases) paths.push_back(c.path);
-  platform::ListReader reader = platform::MakeListReader(paths, 16, 4, 3);
+  platform::ListReadsHandle reads = platform::StartListReads(
+      paths, 16, 4, 3,
+      [](std::size_t, const platform::FileParts&) { return platform::PartsWanted{}; });
   for (std::size_t k = 0; k < paths.size(); ++k) {
-    std::string why;
-    const FileRead result = platform::ReadListedImage(
-        reader, k, [](const platform::FileParts&) { return platform::PartsWanted{}; }, &why);
-    EXPECT_EQ(result, k == 0 ? FileRead::kRead : cases[k - 1].result) << paths[k];
-    EXPECT_EQ(why, k == 0 ? "" : cases[k - 1].why) << paths[k];
+    const platform::ListedRead read = platform::AwaitListedFile(*reads, k);
+    EXPECT_EQ(read.result, k == 0 ? FileRead::kRead : cases[k - 1].result) << paths[k];
+    EXPECT_EQ(read.why, k == 0 ? "" : cases[k - 1].why) << paths[k];
   }
   CloseHandle(handle);
 }
