@@ -17,6 +17,7 @@ scripts/setup.sh --all
 stages=(
   linux-release   # release build, warnings as errors, unit and end-to-end tests
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
+  linux-tsan      # the suite with ThreadSanitizer: the reader threads and the checks
   windows         # MinGW-w64 exifcheck.exe, the suite under Wine, error.json as on Linux
   packages        # scripts/release.sh: the .deb installed and run, the zip's check-survey.bat under Wine
   linux-plain-read  # the suite again, reading every image file whole

@@ -15,9 +15,7 @@ namespace {
 // are read on threads of their own, which allocate too.
 std::atomic<long> g_allocations_until_failure{0};
 
-// Kept out of line, so that operator new stays small enough to inline and the
-// compiler sees its malloc matched by the free in operator delete.
-__attribute__((noinline)) bool ThisAllocationFails() {
+bool ThisAllocationFails() {
   long left = g_allocations_until_failure.load();
   while (left > 0 && !g_allocations_until_failure.compare_exchange_weak(left, left - 1)) {
   }
@@ -30,8 +28,10 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+// Out of line: inlined where the compiler does not see this operator new, its
+// free would look like the wrong partner of a new.
+__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
