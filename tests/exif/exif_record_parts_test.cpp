@@ -253,4 +253,20 @@ TEST(ExifRecordParts, AnEndMarkerInTheHeadSettlesWhatItCan) {
   }
 }
 
+// Values behind a 30 KB block of the EXIF segment (a maker note, say) lie
+// past the head: the rest of the segment comes in one read, where each
+// value would otherwise cost a read of its own, and then the whole file.
+TEST(ExifRecordParts, ValuesPastTheHeadComeInOneReadOfTheSegment) {
+  TiffLayout layout = SurveyLayout(SurveyFrame());
+  layout.ifd0.insert(layout.ifd0.begin(), Undefined(0x927C, Bytes(30000, 0x11)));
+  const Bytes file =
+      JpegFile({Soi(), App1Exif(layout), StartOfFrame(64, 48), ScanData(200000), Eoi()});
+  const RequestedRead asked = ReadAsRequested(file, 16384, 4096);
+  EXPECT_EQ(asked.final, exif_result::ok);
+  EXPECT_EQ(Dump(asked.record), ReadWhole(file).record);
+  if (platform::kReadsWholeFiles) return;
+  EXPECT_EQ(asked.reads, 3);  // the head, the tail with the end marker, the segment
+  EXPECT_LT(asked.bytes, 16384u + 4096u + 30000u + 4096u);
+}
+
 }  // namespace
