@@ -7,6 +7,7 @@
 // simply a file that could not be read.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -59,13 +60,34 @@ FileRead OpenFailed(const std::string& path, int error, std::string* why) {
                     why);
 }
 
+// Reads what it can of `size` bytes from `offset` without waiting for the
+// storage, and tells how many; `waited` is set when that was not all of
+// them. A file system that cannot tell (a share, a FUSE mount) is taken as
+// one that waits: reading ahead is what such storage needs.
+std::size_t ReadCached(int fd, unsigned char* data, std::size_t size, off_t offset, bool* waited) {
+  iovec part{data, size};
+  ssize_t got = -1;
+  do {
+    got = preadv2(fd, &part, 1, offset, RWF_NOWAIT);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) got = 0;
+  if (static_cast<std::size_t>(got) < size) *waited = true;
+  return static_cast<std::size_t>(got);
+}
+
 FileRead ReadOpened(int fd, std::uint32_t head, std::uint32_t tail, const PartsConsumer& consume,
-                    std::string* why) {
+                    std::string* why, bool* waited) {
   struct stat st;
   if (fstat(fd, &st) != 0) return FailedRead(FileRead::kReadShort, std::strerror(errno), why);
   if (!S_ISREG(st.st_mode)) return FailedRead(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
-  const auto read_at = [fd](unsigned char* data, std::size_t size, std::uint64_t offset) {
-    return ReadFully(fd, data, size, static_cast<off_t>(offset));
+  const auto read_at = [fd, &waited](unsigned char* data, std::size_t size, std::uint64_t offset) {
+    std::size_t done = 0;
+    if (waited != nullptr) {
+      // The probe is the first read itself: a cold one goes on from where it stopped.
+      done = ReadCached(fd, data, size, static_cast<off_t>(offset), waited);
+      waited = nullptr;
+    }
+    return ReadFully(fd, data + done, size - done, static_cast<off_t>(offset + done));
   };
   return ReadSizedFile(static_cast<std::uint64_t>(st.st_size), head, tail, read_at, consume, why);
 }
@@ -73,11 +95,11 @@ FileRead ReadOpened(int fd, std::uint32_t head, std::uint32_t tail, const PartsC
 }  // namespace
 
 FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_t tail,
-                       const PartsConsumer& consume, std::string* why) {
+                       const PartsConsumer& consume, std::string* why, bool* waited) {
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return OpenFailed(path, errno, why);
-  const FileRead result = ReadOpened(fd, head, tail, consume, why);
+  const FileRead result = ReadOpened(fd, head, tail, consume, why, waited);
   close(fd);
   return result;
 }

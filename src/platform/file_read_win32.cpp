@@ -68,7 +68,10 @@ FileRead ReadOpened(std::FILE* file, std::uint32_t head, std::uint32_t tail,
 }  // namespace
 
 FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_t tail,
-                       const PartsConsumer& consume, std::string* why) {
+                       const PartsConsumer& consume, std::string* why, bool* waited) {
+  // Windows cannot read without waiting, so it cannot tell: every read may
+  // have waited, and the reads in flight start at once.
+  if (waited != nullptr) *waited = true;
   // The enumeration hands out '?' for each character of a name that the
   // code page lacks, and '?' is in no Windows file name: no such name opens.
   if (path.find('?') != std::string::npos) {

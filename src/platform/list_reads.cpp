@@ -1,10 +1,14 @@
-// The reads of one file list in flight: a few reader threads, each taking
-// the next file of the list within the window, reading it whole as
-// ReadImageFile does and handing the answer to the caller, who takes them
-// in list order. Blocking calls on threads rather than asynchronous I/O:
-// Windows cannot open a file asynchronously, and on storage that makes
-// every request wait it is the opens that must overlap. The same code runs
-// on both systems.
+// The reads of one file list in flight: reader threads, each taking the
+// next file of the list within the window, reading it as ReadImageFile does
+// and handing the answer to the caller, who takes them in list order.
+// Blocking calls on threads rather than asynchronous I/O: Windows cannot
+// open a file asynchronously, and on storage that makes every request wait
+// it is the opens that must overlap. The same code runs on both systems.
+//
+// The threads start only once a read has had to wait for the storage.
+// While the system's cache serves every read, the caller's thread reads
+// each file at its turn: on two cores, handing every frame from thread to
+// thread cost a warm run more than half again its time.
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -27,7 +31,8 @@ struct ListReads {
   const std::vector<std::string>* paths = nullptr;
   std::uint32_t head = 0;
   std::uint32_t tail = 0;
-  std::size_t window = 0;
+  std::size_t window = 0;  // files read ahead; 0 until the threads run
+  std::size_t wanted = 0;  // the window asked for
   ListedConsumer consume;
 
   // Everything below the lock is shared with the reader threads.
@@ -48,11 +53,12 @@ struct ListReads {
 
 namespace {
 
-ListedRead ReadListed(ListReads& reads, std::size_t index) {
+ListedRead ReadListed(ListReads& reads, std::size_t index, bool* waited) {
   ListedRead read;
-  read.result = ReadImageFile(
-      (*reads.paths)[index], reads.head, reads.tail,
-      [&reads, index](const FileParts& parts) { return reads.consume(index, parts); }, &read.why);
+  read.result =
+      ReadImageFile((*reads.paths)[index], reads.head, reads.tail,
+                    [&reads, index](const FileParts& parts) { return reads.consume(index, parts); },
+                    &read.why, waited);
   return read;
 }
 
@@ -67,7 +73,7 @@ void RunReader(ListReads& reads) {
     held.unlock();
     ListedSlot answer;
     try {
-      answer.read = ReadListed(reads, index);
+      answer.read = ReadListed(reads, index, nullptr);
     } catch (...) {
       answer.failure = std::current_exception();
     }
@@ -76,6 +82,25 @@ void RunReader(ListReads& reads) {
     reads.slots[index % reads.slots.size()] = std::move(answer);
     if (reads.caller_waits && reads.awaited == index) reads.file_done.notify_one();
   }
+}
+
+// Starts the readers on the files from `first` on, the caller's next.
+void StartReaders(ListReads& reads, std::size_t first) {
+  const std::size_t left = reads.paths->size() - first;
+  const std::size_t threads = reads.wanted < left ? reads.wanted : left;
+  reads.wanted = 0;  // tried once
+  reads.slots.resize(threads + 1);
+  reads.next = first;
+  reads.limit = first + threads + 1;
+  reads.readers.reserve(threads);
+  for (std::size_t k = 0; k < threads; ++k) {
+    try {
+      reads.readers.emplace_back(RunReader, std::ref(reads));
+    } catch (const std::system_error&) {
+      break;  // the system grants no more threads: fewer reads in flight
+    }
+  }
+  reads.window = reads.readers.size();
 }
 
 }  // namespace
@@ -92,29 +117,25 @@ void StopListReads(ListReads* reads) {
 }
 
 ListReadsHandle StartListReads(const std::vector<std::string>& paths, std::uint32_t head,
-                               std::uint32_t tail, std::size_t window, ListedConsumer consume) {
+                               std::uint32_t tail, std::size_t window, ListedConsumer consume,
+                               ReadAhead start) {
   ListReadsHandle reads(new ListReads, StopListReads);
   reads->paths = &paths;
   reads->head = head;
   reads->tail = tail;
+  reads->wanted = window;
   reads->consume = std::move(consume);
-  const std::size_t threads = window < paths.size() ? window : paths.size();
-  reads->slots.resize(threads + 1);
-  reads->limit = threads + 1;
-  reads->readers.reserve(threads);
-  for (std::size_t k = 0; k < threads; ++k) {
-    try {
-      reads->readers.emplace_back(RunReader, std::ref(*reads));
-    } catch (const std::system_error&) {
-      break;  // the system grants no more threads: fewer reads in flight
-    }
-  }
-  reads->window = reads->readers.size();
+  if (start == ReadAhead::kAtOnce && !paths.empty()) StartReaders(*reads, 0);
   return reads;
 }
 
 ListedRead AwaitListedFile(ListReads& reads, std::size_t index) {
-  if (reads.window == 0) return ReadListed(reads, index);
+  if (reads.window == 0) {
+    bool waited = false;
+    ListedRead read = ReadListed(reads, index, reads.wanted > 0 ? &waited : nullptr);
+    if (waited && index + 1 < reads.paths->size()) StartReaders(reads, index + 1);
+    return read;
+  }
   ListedSlot answer;
   {
     std::unique_lock<std::mutex> held(reads.lock);

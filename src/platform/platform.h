@@ -120,9 +120,11 @@ using PartsConsumer = std::function<PartsWanted(const FileParts& parts)>;
 /// few requests the whole file; a shorter file whole at once. Files are
 /// read, never mapped, so an I/O error is a failed read like any other. For
 /// any result but kRead, `why` says what kept the file from being read, and
-/// anything `consume` derived must be dropped.
+/// anything `consume` derived must be dropped. `waited`, when not null, is
+/// set when the file's first read was not served by the system's cache
+/// alone, or the system cannot tell; it is left as it is otherwise.
 FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_t tail,
-                       const PartsConsumer& consume, std::string* why);
+                       const PartsConsumer& consume, std::string* why, bool* waited = nullptr);
 
 /// How the read of one file of a list went: ReadImageFile's answer and reason.
 struct ListedRead {
@@ -139,18 +141,24 @@ struct ListReads;
 void StopListReads(ListReads* reads);
 using ListReadsHandle = std::unique_ptr<ListReads, void (*)(ListReads*)>;
 
-/// Reads each file of `paths` once, as ReadImageFile does, with up to
-/// `window` files past the one the caller waits for opened, read and closed
-/// meanwhile, each on a reader thread of its own: storage that makes every
-/// request wait (a card reader, a USB disk, a share) then has that many
-/// requests in flight, opens included. `consume` runs on the reader
-/// threads, each call for its own file; what it derives for file i belongs
-/// to the caller once AwaitListedFile has returned i. With a window of 0, or
-/// where no thread can be started, each file is read in AwaitListedFile on
-/// the caller's thread. `paths` must outlive the handle; dropping the handle
-/// waits for the reads in flight.
+/// Reads each file of `paths` once, as ReadImageFile does. Once a read has
+/// had to wait for the storage, up to `window` files past the one the
+/// caller waits for are opened, read and closed meanwhile, each on a reader
+/// thread of its own: storage that makes every request wait (a card reader,
+/// a USB disk, a share, a cold disk) then has that many requests in flight,
+/// opens included. Until then, with a window of 0, or where no thread can
+/// be started, each file is read in AwaitListedFile on the caller's thread.
+/// `consume` runs on whichever thread reads the file, each call for its own
+/// file; what it derives for file i belongs to the caller once
+/// AwaitListedFile has returned i. `paths` must outlive the handle; dropping
+/// the handle waits for the reads in flight.
+/// When the reads in flight start: once a read has waited, or with the
+/// first file (for tests, whose files are always in the cache).
+enum class ReadAhead { kOnceAReadWaits, kAtOnce };
+
 ListReadsHandle StartListReads(const std::vector<std::string>& paths, std::uint32_t head,
-                               std::uint32_t tail, std::size_t window, ListedConsumer consume);
+                               std::uint32_t tail, std::size_t window, ListedConsumer consume,
+                               ReadAhead start = ReadAhead::kOnceAReadWaits);
 
 /// Waits until file `index` is read and returns how it went; the window
 /// moves on past it. Files are awaited once each, in list order. What a

@@ -128,7 +128,8 @@ TEST(FileRead, ReadsInFlightAnswerInListOrderAsEachFileWasWhenRead) {
     }
     std::vector<ByteVector> got(paths.size());  // each written by its own file's reader only
     platform::ListReadsHandle reads = platform::StartListReads(
-        paths, 64, 16, window, [&](std::size_t index, const FileParts& parts) {
+        paths, 64, 16, window,
+        [&](std::size_t index, const FileParts& parts) {
           if (index == 0) {
             std::filesystem::remove(paths[5]);
             std::filesystem::resize_file(paths[6], 10);
@@ -137,7 +138,8 @@ TEST(FileRead, ReadsInFlightAnswerInListOrderAsEachFileWasWhenRead) {
           got[index].assign(parts.head, parts.head + parts.head_size);
           if (parts.head_size == parts.size) return platform::PartsWanted{};
           return platform::PartsWanted{false, false, 0, parts.size};
-        });
+        },
+        platform::ReadAhead::kAtOnce);
     for (std::size_t k = 0; k < paths.size(); ++k) {
       const platform::ListedRead read = platform::AwaitListedFile(*reads, k);
       EXPECT_EQ(read.result, turns[k].result) << window << " " << k << ": " << read.why;

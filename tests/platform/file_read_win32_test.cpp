@@ -46,7 +46,8 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
   for (const auto& c : cases) paths.push_back(c.path);
   platform::ListReadsHandle reads = platform::StartListReads(
       paths, 16, 4, 3,
-      [](std::size_t, const platform::FileParts&) { return platform::PartsWanted{}; });
+      [](std::size_t, const platform::FileParts&) { return platform::PartsWanted{}; },
+      platform::ReadAhead::kAtOnce);
   for (std::size_t k = 0; k < paths.size(); ++k) {
     const platform::ListedRead read = platform::AwaitListedFile(*reads, k);
     EXPECT_EQ(read.result, k == 0 ? FileRead::kRead : cases[k - 1].result) << paths[k];
