@@ -6,20 +6,32 @@
 // splits a cold run's cost (what the tail's own disk read costs, what the
 // passes after the first add). With no tail, the size is not asked for: a
 // head that comes back short is the whole file.
+//
+// With -t, the read-once floor: each file is opened once, its size taken,
+// its head and tail read as above, and closed, by THREADS threads with one
+// file each in flight; the results reach the main thread in list order, and
+// only then does it print, from memory, the progress lines of PASSES checks
+// as exifcheck prints them. -t 1 reads one file at a time. It is the least a
+// run costs that reads each frame once, whatever waits a request has.
 //   -p  print the line exifcheck prints before each image, flushed (one write)
 //   -a FILES  tell the kernel, FILES files ahead, to fetch each head
 //       (posix_fadvise WILLNEED on the head range; at most FILES + 1 open)
-//   floor [-p] [-a FILES] DIR [HEAD_BYTES [TAIL_BYTES [PASSES]]]   (16384, 4096, 4)
+//   -t THREADS  read each file once, THREADS at a time (implies -p)
+//   floor [-p] [-a FILES | -t THREADS] DIR [HEAD_BYTES [TAIL_BYTES [PASSES]]]   (16384, 4096, 4)
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -57,6 +69,7 @@ unsigned long long ReadAt(int fd, unsigned char* data, unsigned long size, off_t
 struct Options {
   bool progress = false;
   unsigned long ahead = 0;
+  unsigned long threads = 0;  // 0: the passes of the other modes
   unsigned long head = 16384, tail = 4096, passes = 4;
   std::string dir;
 };
@@ -74,6 +87,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       options->progress = true;
     } else if (std::strcmp(argv[i], "-a") == 0 && i + 1 < argc) {
       if (!ParseNumber(argv[++i], &options->ahead)) return false;
+    } else if (std::strcmp(argv[i], "-t") == 0 && i + 1 < argc) {
+      if (!ParseNumber(argv[++i], &options->threads) || options->threads == 0) return false;
+      options->progress = true;
     } else {
       return false;
     }
@@ -84,14 +100,25 @@ bool ParseOptions(int argc, char** argv, Options* options) {
   for (int n = 0; i < argc; ++i, ++n) {
     if (!ParseNumber(argv[i], numbers[n])) return false;
   }
-  return options->head > 0;
+  return options->head > 0 && (options->threads == 0 || options->ahead == 0);
+}
+
+void WriteLine(const char* line, int length) {
+  if (length > 0 && write(1, line, static_cast<size_t>(length)) < 0) return;
 }
 
 // One write per line, as a flushed std::cout line costs the tool.
 void PrintProgress(unsigned long sequence) {
   char line[64];
-  const int length = std::snprintf(line, sizeof line, "%s%lu\n", kImageSequence, sequence);
-  if (length > 0 && write(1, line, static_cast<size_t>(length)) < 0) return;
+  WriteLine(line, std::snprintf(line, sizeof line, "%s%lu\n", kImageSequence, sequence));
+}
+
+// What a check prints before its images: std::endl, then the count, each
+// flushed on its own.
+void PrintCount(size_t images) {
+  char line[64];
+  WriteLine("\n", 1);
+  WriteLine(line, std::snprintf(line, sizeof line, "The number of images: %zu\n", images));
 }
 
 // Reads one open file as a check would; returns the bytes read.
@@ -128,18 +155,70 @@ unsigned long long Pass(const std::vector<std::string>& files, const Options& op
   return bytes;
 }
 
+// Files in list order, read once each by a pool of threads that take the
+// next file as they come free; the main thread takes each result as soon as
+// it and every file before it are done, as a reader handing frames to the
+// checks in order must.
+unsigned long long ReadOnce(const std::vector<std::string>& files, const Options& options) {
+  std::vector<unsigned long long> got(files.size());
+  std::vector<char> done(files.size(), 0);
+  std::atomic<size_t> next{0};
+  std::mutex mutex;
+  std::condition_variable ready;
+  auto work = [&] {
+    std::vector<unsigned char> buffer(options.head + options.tail);
+    for (size_t i; (i = next.fetch_add(1)) < files.size();) {
+      unsigned long long bytes = 0;
+      const int fd = open(files[i].c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) {
+        bytes = ReadFile(fd, options, buffer.data());
+        close(fd);
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      got[i] = bytes;
+      done[i] = 1;
+      ready.notify_one();
+    }
+  };
+  std::vector<std::thread> pool;
+  const size_t threads = std::min<size_t>(options.threads, std::max<size_t>(files.size(), 1));
+  for (size_t t = 0; t < threads; ++t) pool.emplace_back(work);
+  unsigned long long bytes = 0;
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (size_t i = 0; i < files.size(); ++i) {
+      ready.wait(lock, [&] { return done[i] != 0; });
+      bytes += got[i];
+    }
+  }
+  for (auto& thread : pool) thread.join();
+  for (unsigned long pass = 0; pass < options.passes; ++pass) {
+    PrintCount(files.size());
+    for (size_t i = 0; i < files.size(); ++i) PrintProgress(i + 1);
+  }
+  return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
-    std::fprintf(stderr, "usage: floor [-p] [-a FILES] DIR [HEAD_BYTES [TAIL_BYTES [PASSES]]]\n");
+    std::fprintf(stderr,
+                 "usage: floor [-p] [-a FILES | -t THREADS] DIR [HEAD_BYTES [TAIL_BYTES [PASSES]]]\n");
     return 2;
   }
   std::vector<std::string> files;
   Walk(options.dir, &files);
-  std::vector<unsigned char> buffer(options.head + options.tail);
   unsigned long long bytes = 0;
+  if (options.threads > 0) {
+    bytes = ReadOnce(files, options);
+    std::printf("%zu files, %llu bytes read once by %lu threads, %lu-byte head, %lu-byte tail, "
+                "%lu checks printed\n",
+                files.size(), bytes, options.threads, options.head, options.tail, options.passes);
+    return 0;
+  }
+  std::vector<unsigned char> buffer(options.head + options.tail);
   for (unsigned long pass = 0; pass < options.passes; ++pass) {
     bytes += Pass(files, options, buffer.data());
   }

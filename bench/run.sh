@@ -2,9 +2,10 @@
 # Benchmarks exifcheck against the tools a user would pick instead, on
 # generated surveys: on a cold page cache (the survey's pages dropped before
 # each run, the bytes read from the disk counted), on a warm one (hyperfine),
-# and by system calls per image and pass. Prints medians, ranges and ratios
+# through a mount on which every request waits (bench/latency_fs.cpp), and by
+# system calls per image and pass. Prints medians, ranges and ratios
 # to the floor model (bench/floor.cpp), and the targets. Debian only; run as
-# root or with sudo. Not part of CI: it writes about 9 GB and runs about 13
+# root or with sudo. Not part of CI: it writes about 11 GB and runs about 17
 # minutes.
 #
 #   bench/run.sh                  2,000 frames of ~4 MB, 20,000 frames of ~30 KB
@@ -20,11 +21,19 @@
 #   HEADS= EXIFTOOL=0 DETAIL=0 SPLIT=0 ...  a shorter run: no head-size
 #                                 builds, no exiftool, no output/no-EXIF/system
 #                                 call/memory parts, no split floors
+#   LATENCY="2000 500" LATENCY_RUNS=3 ...  every request to the big survey made
+#                                 to wait this many µs (a FUSE mount), timed per
+#                                 delay; LATENCY= skips it; LATENCY_SURVEYS="big small"
+#                                 adds the small survey (about 5 minutes a round)
+#   ONCE=0 bench/run.sh           skip the opens-per-frame and peak-memory part
+#   HUGE_N=0 bench/run.sh         no 100,000-frame survey (peak memory only)
 #   THUMB_N=2000 bench/run.sh     also, cold only, 2,000 big frames that end their
 #                                 EXIF block with a 10 KB thumbnail (THUMB_KB)
 #   WARM=0 bench/run.sh           cold runs only
 #   WARM_SURVEYS=thumbs THUMB_N=2000 ...  the thumbnail survey warm, alone
 #   SURVEYS_ONLY=1 bench/run.sh   make the surveys and stop
+#   COLD=3 WARM=1 HEADS= EXIFTOOL=0 DETAIL=0 SPLIT=0 LATENCY=2000 LATENCY_RUNS=1 \
+#     bench/run.sh                a short run of every part
 #
 # Surveys are kept in bench/data/ and made again only when N or S change.
 # Each run's raw results and summary go to build/bench/results/DATE/.
@@ -54,6 +63,11 @@ WARM=${WARM:-1}             # 0: skip the warm runs (cold only)
 WARM_SURVEYS=${WARM_SURVEYS:-"big small"}  # add thumbs to time it warm too (8 GB more in memory)
 DETAIL=${DETAIL:-1}         # 0: skip the output, no-EXIF, system-call and memory parts
 SPLIT=${SPLIT:-1}           # 0: skip the 64 KiB and one-pass floors
+LATENCY=${LATENCY-"2000 500"}  # µs each request waits on the latency mount ("": no latency part)
+LATENCY_RUNS=${LATENCY_RUNS:-3}  # repetitions of each latency run
+LATENCY_SURVEYS=${LATENCY_SURVEYS:-big}
+HUGE_N=${HUGE_N:-100000}    # frames of the huge survey (SMALL_KB each), for peak memory only
+ONCE=${ONCE:-1}             # 0: skip the opens-per-frame and peak-memory part
 
 data=$root/bench/data
 work=$root/build/bench
@@ -68,7 +82,7 @@ load() { printf '%s %s\n' "$1" "$(cut -d' ' -f1-3 /proc/loadavg)" >>"$res/loads.
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 packages=(imagemagick libimage-exiftool-perl exiv2 hyperfine time strace python3 cmake g++ make
-          libgtest-dev rapidjson-dev util-linux)
+          libgtest-dev rapidjson-dev util-linux fuse3 libfuse3-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -135,6 +149,11 @@ checked=("${surveys[@]}")
 if ((THUMB_N > 0)); then
   checked+=(thumbs)
   make_survey thumbs "$THUMB_N" "$((S * 1000000))" 200 "$((THUMB_KB * 1000))"
+fi
+# Only exifcheck's peak memory is taken on it: what holding the list of
+# 100,000 frames and what is read of them costs.
+if ((HUGE_N > 0)); then
+  make_survey huge "$HUGE_N" "$((SMALL_KB * 1000))" 500
 fi
 
 if [[ $SURVEYS_ONLY == 1 ]]; then log "surveys made in $data"; exit 0; fi
@@ -246,11 +265,54 @@ exiv2_cmd() {  # the same seven tags, many files per exiv2 call
 exiftool_cmd="exiftool -fast2 -r -n -csv -Make -ExifImageWidth -ExifImageHeight"
 exiftool_cmd+=" -FocalLengthIn35mmFormat -GPSLatitude -GPSLongitude -GPSAltitude"
 
+# --- the latency mount -----------------------------------------------------
+# bench/latency_fs.cpp: every open and read request to the survey waits the
+# given µs, as on a card, a USB disk or a share. Mounted afresh for each run:
+# unmounting drops every page, entry and attribute the kernel kept of it.
+mnt=$work/latency-mnt
+latency_pid=
+mount_latency() {  # mount_latency SURVEY DELAY_US
+  mkdir -p "$mnt"
+  "$tools/latency_fs" "$data/$1" "$mnt" "$2" 2>>"$res/latency_fs.log" &
+  latency_pid=$!
+  local try
+  for ((try = 0; try < 200; ++try)); do
+    [[ $(findmnt -n -o FSTYPE -M "$mnt" 2>/dev/null) == fuse.latency ]] && return 0
+    kill -0 "$latency_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  log "latency_fs did not mount $data/$1 on $mnt (see $res/latency_fs.log)"
+  exit 1
+}
+unmount_latency() {
+  [[ -n $latency_pid ]] || return 0
+  local try
+  # A process that has just ended may still hold a file for a moment.
+  for ((try = 0; try < 20; ++try)); do
+    findmnt -n -M "$mnt" >/dev/null || break
+    fusermount3 -u "$mnt" 2>/dev/null && break
+    sleep 0.1
+  done
+  if findmnt -n -M "$mnt" >/dev/null; then
+    log "$mnt stays busy: unmounted lazily"
+    fusermount3 -uz "$mnt" 2>/dev/null || true
+  fi
+  # Unmounted, the daemon ends of itself.
+  for ((try = 0; try < 50; ++try)); do
+    kill -0 "$latency_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$latency_pid" 2>/dev/null || true
+  wait "$latency_pid" 2>/dev/null || true
+  latency_pid=
+}
+
 # --- cleanup ---------------------------------------------------------------
 resident=
 ra_file=
 ra_found=
 cleanup() {
+  unmount_latency
   if [[ -n $resident ]]; then
     exec 9>&- || true
     wait "$resident" 2>/dev/null || true
@@ -275,9 +337,11 @@ fi
 sectors_read() { if [[ -n $dev ]]; then awk -v d="$dev" '$3 == d {print $6}' /proc/diskstats; else echo 0; fi; }
 echo "device: ${dev:-none} ($majmin), read-ahead ${ra_found:-?} KiB" >>"$res/machine.txt"
 
-command_argv() {  # command_argv NAME SURVEY: sets argv to the named command on SURVEY
-  local dir=$data/$2 ini=$work/$2.ini
+command_argv() {  # command_argv NAME SURVEY [DIR INI]: sets argv to the named command on SURVEY
+  local dir=${3:-$data/$2} ini=${4:-$work/$2.ini}
   case $1 in
+    "floor, read once, "*" in flight") local k=${1#floor, read once, }
+                                      argv=("$tools/floor" -t "${k% in flight}" "$dir") ;;
     "floor, head only") argv=("$tools/floor" -p "$dir" 16384 0) ;;
     "floor, head only, $AHEAD ahead") argv=("$tools/floor" -p -a "$AHEAD" "$dir" 16384 0) ;;
     "floor, 16 KiB, 1 pass") argv=("$tools/floor" "$dir" 16384 4096 1) ;;
@@ -313,7 +377,7 @@ if ((COLD > 0)); then
   # 64 KiB and one-pass floors split what the read-ahead window and the
   # passes after the first cost.
   cold_names=("floor, 16 KiB" "floor, head only" "floor, head only, $AHEAD ahead" exifcheck
-              "exiv2 (one pass)")
+              "exiv2 (one pass)" "floor, read once, 32 in flight")
   [[ $SPLIT == 1 ]] && cold_names+=("floor, 64 KiB" "floor, 16 KiB, 1 pass")
   for name in "${extra_names[@]}"; do cold_names+=("exifcheck, $name"); done
   for h in $HEADS; do
@@ -348,13 +412,28 @@ fi
 warm=()
 for s in $WARM_SURVEYS; do [[ " ${checked[*]} " == *" $s "* ]] && warm+=("$s"); done
 ((${#warm[@]})) || WARM=0
-if [[ $WARM == 1 ]]; then
+# The latency mount serves its survey from the page cache here, so that the
+# wait it adds is the only one.
+latency=()
+if [[ -n $LATENCY ]]; then
+  if [[ ! -x $tools/latency_fs ]]; then
+    log "no latency_fs (libfuse 3 not found): no latency part"
+  elif [[ ! -c /dev/fuse ]]; then
+    log "no /dev/fuse: no latency part"
+  else
+    for s in $LATENCY_SURVEYS; do [[ " ${checked[*]} " == *" $s "* ]] && latency+=("$s"); done
+  fi
+fi
+in_memory=()
+[[ $WARM == 1 ]] && in_memory+=("${warm[@]}")
+for s in "${latency[@]}"; do [[ " ${in_memory[*]} " == *" $s "* ]] || in_memory+=("$s"); done
+if ((${#in_memory[@]})); then
 # --- keep the surveys in memory --------------------------------------------
 # The machine reclaims page cache left idle for about a minute.
 ctl=$work/resident.ctl
 rm -f "$ctl" "$work/resident.log"
 mkfifo "$ctl"
-"$tools/keep_resident" "${warm[@]/#/$data/}" <"$ctl" 2>"$work/resident.log" &
+"$tools/keep_resident" "${in_memory[@]/#/$data/}" <"$ctl" 2>"$work/resident.log" &
 resident=$!
 exec 9>"$ctl"
 until grep -q locked "$work/resident.log" 2>/dev/null; do
@@ -362,6 +441,9 @@ until grep -q locked "$work/resident.log" 2>/dev/null; do
   sleep 1
 done
 log "$(cat "$work/resident.log")"
+fi
+
+if [[ $WARM == 1 ]]; then
 
 # --- warm cache ------------------------------------------------------------
 for s in "${warm[@]}"; do
@@ -373,6 +455,7 @@ for s in "${warm[@]}"; do
   commands=(-n "floor, 16 KiB" "$tools/floor $dir 16384"
             -n "floor, head only" "$tools/floor -p $dir 16384 0"
             -n "floor, head only, $AHEAD ahead" "$tools/floor -p -a $AHEAD $dir 16384 0"
+            -n "floor, read once, 8 in flight" "$tools/floor -t 8 $dir"
             -n exifcheck "$exifcheck $ini"
             -n "exifcheck, half the files" "$exifcheck $half_ini")
   for name in "${extra_names[@]}"; do commands+=(-n "exifcheck, $name" "${extra[$name]} $ini"); done
@@ -385,7 +468,8 @@ for s in "${warm[@]}"; do
   # ratio of its own.
   log "warm $s, $PAIRED rounds of the floors, exifcheck and exiv2 in turn"
   load "paired $s"
-  in_turn=("floor, 16 KiB" "floor, head only" exifcheck "exiv2 (one pass)")
+  in_turn=("floor, 16 KiB" "floor, head only" "floor, read once, 8 in flight" exifcheck
+           "exiv2 (one pass)")
   for name in "${extra_names[@]}"; do in_turn+=("exifcheck, $name"); done
   for ((i = 0; i < PAIRED; ++i)); do
     for name in "${in_turn[@]}"; do
@@ -451,6 +535,84 @@ for s in "${warm[@]}"; do
   /usr/bin/time -f '%M %R' -o "$res/$s-floor.rss" "$tools/floor" "$dir" >/dev/null
 done
 fi  # WARM
+
+# --- latency ---------------------------------------------------------------
+# Every command runs on a fresh mount, so each starts cold at the mount while
+# the survey itself stays in memory below it (keep_resident): the waits are
+# the mount's alone. The read-once floors are the least such a run can take
+# one frame at a time and with 32 in flight.
+if ((${#latency[@]})); then
+  latency_ini=$(settings latency "$mnt")
+  latency_names=(exifcheck "exiv2 (one pass)" "floor, read once, 1 in flight"
+                 "floor, read once, 32 in flight")
+  for name in "${extra_names[@]}"; do latency_names+=("exifcheck, $name"); done
+  # A fresh mount may already be there from a run that was killed.
+  findmnt -n -M "$mnt" >/dev/null 2>&1 && { fusermount3 -u "$mnt" || fusermount3 -uz "$mnt"; }
+  for s in "${latency[@]}"; do
+    # Without waits first: the mount must show exifcheck what the folder does.
+    mount_latency "$s" 0
+    "$exifcheck" "$latency_ini" >"$work/$s-latency.out" 2>/dev/null || true
+    unmount_latency
+    if ! cmp -s <(sed -n '/^The number of images: /,$p' "$work/$s-default.out") \
+                <(sed -n '/^The number of images: /,$p' "$work/$s-latency.out"); then
+      log "exifcheck prints otherwise through the latency mount on $s"
+      exit 1
+    fi
+    for delay in $LATENCY; do
+      log "latency $s, $delay µs a request, $LATENCY_RUNS repetitions of ${#latency_names[@]} commands"
+      load "latency $s $delay"
+      for ((rep = 0; rep < LATENCY_RUNS; ++rep)); do
+        for ((i = 0; i < ${#latency_names[@]}; ++i)); do
+          name=${latency_names[(i + rep) % ${#latency_names[@]}]}
+          command_argv "$name" "$s" "$mnt" "$latency_ini"
+          mount_latency "$s" "$delay"
+          started_load=$(cut -d' ' -f1 /proc/loadavg)
+          start=$EPOCHREALTIME
+          "${argv[@]}" >/dev/null 2>&1 || true
+          end=$EPOCHREALTIME
+          unmount_latency
+          printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$s" "$delay" "$rep" "$name" \
+            "$(python3 -c "print(f'{$end - $start:.4f}')")" "$started_load" >>"$res/latency.tsv"
+        done
+      done
+    done
+  done
+fi
+
+# --- opens per frame, peak memory --------------------------------------------
+if [[ $ONCE == 1 ]]; then
+  # One flight of the big survey holds a frame of every kind, the one
+  # without EXIF data too.
+  folder=$(dirname "$sample")
+  frames=$(find "$folder" -type f | wc -l)
+  log "opens per frame: $frames frames in $folder"
+  for b in exifcheck "exiv2 (one pass)" "floor, read once, 32 in flight"; do
+    case $b in
+      exifcheck) argv=("$exifcheck" "$(settings once "$folder")") ;;
+      exiv2*) argv=(sh -c "$(exiv2_cmd "$folder")") ;;
+      *) argv=("$tools/floor" -t 32 "$folder") ;;
+    esac
+    strace -f -e trace=open,openat -o "$work/opens.strace" "${argv[@]}" >/dev/null 2>&1 || true
+    # Each attempt counts, whatever it returned; a frame never opened
+    # counts 0.
+    grep -io '"[^"]*\.jpg"' "$work/opens.strace" | sort | uniq -c |
+      awk -v b="$b" -v n="$frames" '{ s += $1; if (!m || $1 < lo) lo = $1; if ($1 > hi) hi = $1; m++ }
+        END { if (m < n) lo = 0; printf "%s\t%d\t%d\t%d\t%d\n", b, n, s, lo, hi }' >>"$res/opens.tsv"
+  done
+  peak=()
+  ((SMALL_N > 0)) && peak+=(small)
+  ((HUGE_N > 0)) && peak+=(huge)
+  for s in "${peak[@]}"; do
+    log "peak memory, $s"
+    ini=$(settings "$s-peak" "$data/$s")
+    for name in exifcheck "${extra_names[@]/#/exifcheck, }"; do
+      command_argv "$name" "$s" "$data/$s" "$ini"
+      /usr/bin/time -f '%M' -o "$work/peak.txt" "${argv[@]}" >/dev/null 2>&1 || true
+      printf '%s\t%s\t%s\t%s\n' "$s" "$(cut -d' ' -f1 "$data/$s.made")" "$name" \
+        "$(tail -1 "$work/peak.txt")" >>"$res/peak.tsv"
+    done
+  done
+fi
 
 # --- summary ---------------------------------------------------------------
 python3 "$root/bench/summary.py" "$res" | tee "$res/summary.md"
