@@ -31,7 +31,7 @@ struct ListReads {
   const std::vector<std::string>* paths = nullptr;
   std::uint32_t head = 0;
   std::uint32_t tail = 0;
-  std::size_t window = 0;  // files read ahead; 0 until the threads run
+  std::size_t window = 0;  // files in flight at once; 0 until the threads run
   std::size_t wanted = 0;  // the window asked for
   ListedConsumer consume;
 
@@ -44,14 +44,20 @@ struct ListReads {
   std::size_t awaited = 0;            // the file the caller waits for
   bool caller_waits = false;
   bool stopping = false;
-  // File i's answer waits in slot i % slots.size(): the window and the
-  // file awaited are all that can be unanswered or untaken at once.
+  // File i's answer waits in slot i % slots.size(): readers take no file
+  // as far ahead of the one awaited as that.
   std::vector<ListedSlot> slots;
 
   std::vector<std::thread> readers;
 };
 
 namespace {
+
+// How far answers may pile up ahead of the caller, in windows: a file that
+// takes long (a frame without EXIF data is read to its end) then holds up
+// only the caller, while the readers go on. An answer holds no file and no
+// bytes, so the bounds stay those of the window.
+constexpr std::size_t kRunAhead = 64;
 
 ListedRead ReadListed(ListReads& reads, std::size_t index, bool* waited) {
   ListedRead read;
@@ -89,9 +95,9 @@ void StartReaders(ListReads& reads, std::size_t first) {
   const std::size_t left = reads.paths->size() - first;
   const std::size_t threads = reads.wanted < left ? reads.wanted : left;
   reads.wanted = 0;  // tried once
-  reads.slots.resize(threads + 1);
+  reads.slots.resize(threads * kRunAhead + 1);
   reads.next = first;
-  reads.limit = first + threads + 1;
+  reads.limit = first + reads.slots.size();
   reads.readers.reserve(threads);
   for (std::size_t k = 0; k < threads; ++k) {
     try {
@@ -140,11 +146,10 @@ ListedRead AwaitListedFile(ListReads& reads, std::size_t index) {
   {
     std::unique_lock<std::mutex> held(reads.lock);
     reads.awaited = index;
-    const std::size_t limit = index + reads.window + 1;
+    const std::size_t limit = index + reads.slots.size();
     if (limit > reads.limit) {
-      // In list order the window moves on by one file: one reader is
-      // enough to wake, and waking them all costs a warm run more than
-      // its reads.
+      // In list order the limit moves on by one file: one reader is
+      // enough to wake, and waking them all costs more than their reads.
       const bool one_more = limit == reads.limit + 1;
       reads.limit = limit;
       if (one_more) {

@@ -142,18 +142,18 @@ void StopListReads(ListReads* reads);
 using ListReadsHandle = std::unique_ptr<ListReads, void (*)(ListReads*)>;
 
 /// Reads each file of `paths` once, as ReadImageFile does. Once a read has
-/// had to wait for the storage, up to `window` files past the one the
-/// caller waits for are opened, read and closed meanwhile, each on a reader
-/// thread of its own: storage that makes every request wait (a card reader,
-/// a USB disk, a share, a cold disk) then has that many requests in flight,
-/// opens included. Until then, with a window of 0, or where no thread can
-/// be started, each file is read in AwaitListedFile on the caller's thread.
-/// `consume` runs on whichever thread reads the file, each call for its own
-/// file; what it derives for file i belongs to the caller once
-/// AwaitListedFile has returned i. `paths` must outlive the handle; dropping
-/// the handle waits for the reads in flight.
-/// When the reads in flight start: once a read has waited, or with the
-/// first file (for tests, whose files are always in the cache).
+/// had to wait for the storage, `window` reader threads open, read and
+/// close the files after the one the caller waits for, each one file at a
+/// time: storage that makes every request wait (a card reader, a USB disk,
+/// a share, a cold disk) then has that many requests in flight, opens
+/// included. Their answers, which hold no file and no bytes, may run up to
+/// 64 windows ahead of the caller, so that one slow file holds up no read. Until then, with a
+/// window of 0, or where no thread can be started, each file is read in AwaitListedFile on the
+/// caller's thread. `consume` runs on whichever thread reads the file, each call for its own file;
+/// what it derives for file i belongs to the caller once AwaitListedFile has returned i. `paths`
+/// must outlive the handle; dropping the handle waits for the reads in flight. When the reads in
+/// flight start: once a read has waited, or with the first file (for tests, whose files are always
+/// in the cache).
 enum class ReadAhead { kOnceAReadWaits, kAtOnce };
 
 ListReadsHandle StartListReads(const std::vector<std::string>& paths, std::uint32_t head,
@@ -197,6 +197,11 @@ void SetReplaceFileTestHook(void (*hook)(const std::string& temp_path));
 /// would on a thread of its own, and returns its answer. Where there is no
 /// such handler (POSIX) it returns false at once.
 bool CallReplaceFileConsoleHandler(unsigned long event);
+
+/// The character set in which the system hands out file names, as a web
+/// page names it ("utf-8", "gbk", "windows-1252", ...): on Windows the
+/// system's code page, elsewhere the user's locale's.
+std::string NamesCharset();
 
 /// Text-mode line ends: Windows drops a CR directly before the LF when it
 /// reads a text file; elsewhere this drops it for the same lines.
