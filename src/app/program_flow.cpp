@@ -19,6 +19,7 @@
 #include "checks/messages.h"
 #include "platform/platform.h"
 #include "report/error_report.h"
+#include "report/report_page.h"
 #include "scan/image_folder_scan.h"
 
 namespace {
@@ -179,34 +180,48 @@ int RunChecked(int argc, char* argv[]) {
   bool maker_flag = false;
   bool focal_length_flag = false;
   bool gps_flag = false;
+  RunOnPage page;
+  page.image_folder = image_folder;
+  page.folders_unlisted = scan.unlisted.size();
   std::vector<std::string> left_out;  // the checks that left differing groups unreported
-  if (resolution_on && CheckResolution(frames, findings[kResolutionFindings], resolution_flag)) {
-    left_out.push_back("resolution");
+  const auto ran = [&page, &left_out](const char* id, const char* name, CheckOutcome outcome) {
+    if (outcome.left_out) left_out.push_back(name);
+    page.checks.push_back({id, std::move(outcome)});
+  };
+  if (resolution_on) {
+    ran("resolution", "resolution",
+        CheckResolution(frames, findings[kResolutionFindings], resolution_flag));
   }
-  if (maker_on && CheckMaker(frames, findings[kMakerFindings], maker_flag)) {
-    left_out.push_back("maker");
+  if (maker_on) ran("maker", "maker", CheckMaker(frames, findings[kMakerFindings], maker_flag));
+  if (focal_length_on) {
+    ran("focal-length", "focal-length",
+        CheckFocalLength(frames, findings[kFocalLengthFindings], focal_length_flag));
   }
-  if (focal_length_on &&
-      CheckFocalLength(frames, findings[kFocalLengthFindings], focal_length_flag)) {
-    left_out.push_back("focal-length");
-  }
-  if (gps_on && CheckGps(frames, findings[kGpsFindings], gps_flag)) {
-    left_out.push_back("GPS");
-  }
+  if (gps_on) ran("gps", "GPS", CheckGps(frames, findings[kGpsFindings], gps_flag));
 
   if (resolution_flag || maker_flag || focal_length_flag || gps_flag) {
-    WriteErrorReport(findings, output_folder);
-    return kExitReported;
+    // Status 1 sends a caller to error.json: an old one left there must not
+    // pass for this run's.
+    page.status = WriteErrorReport(findings, output_folder) ? kExitReported : kExitReportUnwritten;
+    if (page.status == kExitReportUnwritten) {
+      platform::Warn(
+          "images were reported, but error.json could not be written: their names are on the "
+          "console above only, and an error.json in " +
+          output_folder + " is from an earlier run (exit status 6)");
+    }
+    WriteReportPage(page, frames, output_folder);
+    return page.status;
   }
   std::cout << kAllClearMessage << std::endl;
   const ReadProblems& reads = frames.problems;
   const bool incomplete = !reads.unread.empty() || !scan.unlisted.empty();
-  const int status = !left_out.empty() ? kExitDifferencesLeftOut
-                     : incomplete      ? kExitIncomplete
-                                       : kExitAllClear;
-  if (incomplete) TellIncomplete(scan, reads, status);
+  page.status = !left_out.empty() ? kExitDifferencesLeftOut
+                : incomplete      ? kExitIncomplete
+                                  : kExitAllClear;
+  if (incomplete) TellIncomplete(scan, reads, page.status);
   if (!left_out.empty()) TellDifferencesLeftOut(left_out);
-  return status;
+  WriteReportPage(page, frames, output_folder);
+  return page.status;
 }
 
 }  // namespace

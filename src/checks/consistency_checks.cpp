@@ -44,29 +44,27 @@ bool GpsKey(const Frame& frame, std::string* key) {
 
 // Said as soon as the check is done, whether or not the run reports images:
 // a run that ends in status 1 must still name a minority the rule passed.
-bool RunCheck(const char* name, FrameStore& frames, KeyFunction key_of, ReportRule rule,
-              std::vector<std::string>& findings, bool& flag) {
-  const std::vector<UnreportedGroup> unreported =
-      RunGroupingCheck(frames, key_of, rule, findings, flag);
-  if (!LeavesDifferingValuesOut(unreported)) return false;
-  platform::Warn(LeftOutMessage(name, unreported));
-  return true;
+CheckOutcome RunCheck(const char* name, FrameStore& frames, KeyFunction key_of, ReportRule rule,
+                      std::vector<std::string>& findings, bool& flag) {
+  CheckOutcome outcome = RunGroupingCheck(frames, key_of, rule, findings, flag);
+  if (outcome.left_out) platform::Warn(LeftOutMessage(name, outcome));
+  return outcome;
 }
 
 }  // namespace
 
-bool CheckResolution(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
+CheckOutcome CheckResolution(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
   return RunCheck("resolution", frames, ResolutionKey, ReportRule::kRunningMaximum, findings, flag);
 }
 
-bool CheckMaker(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
+CheckOutcome CheckMaker(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
   return RunCheck("maker", frames, MakerKey, ReportRule::kRunningMaximum, findings, flag);
 }
 
-bool CheckFocalLength(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
+CheckOutcome CheckFocalLength(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
   return RunCheck("focal length", frames, FocalLengthKey, ReportRule::kSpecialKeys, findings, flag);
 }
 
-bool CheckGps(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
+CheckOutcome CheckGps(FrameStore& frames, std::vector<std::string>& findings, bool& flag) {
   return RunCheck("GPS", frames, GpsKey, ReportRule::kSpecialKeys, findings, flag);
 }

@@ -7,8 +7,9 @@
 //
 // A check whose rule leaves groups of differing values unreported (the
 // running maximum passes a smaller group that sorts first; the focal-length
-// check reports only "0" and "error") names them on standard error and
-// returns true, so that the run does not pass such a survey as all clear.
+// check reports only "0" and "error") names them on standard error and says
+// so in its outcome, so that the run does not pass such a survey as all
+// clear.
 #ifndef EXIFCHECK_CHECKS_CONSISTENCY_CHECKS_H_
 #define EXIFCHECK_CHECKS_CONSISTENCY_CHECKS_H_
 
@@ -18,20 +19,20 @@
 #include "checks/grouping_check.h"
 
 /// The shape all four share.
-using CheckFunction = bool (*)(FrameStore& frames, std::vector<std::string>& findings,
-                               bool& flag);
+using CheckFunction = CheckOutcome (*)(FrameStore& frames, std::vector<std::string>& findings,
+                                       bool& flag);
 
 /// Groups by pixel dimensions ("640*480"); reports by the running maximum.
-bool CheckResolution(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
+CheckOutcome CheckResolution(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
 
 /// Groups by the Make text; reports by the running maximum.
-bool CheckMaker(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
+CheckOutcome CheckMaker(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
 
 /// Groups by the 35 mm focal length; reports the groups "0" and "error".
-bool CheckFocalLength(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
+CheckOutcome CheckFocalLength(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
 
 /// Groups the images without a complete GPS position under "0"; reports
 /// "0" and "error".
-bool CheckGps(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
+CheckOutcome CheckGps(FrameStore& frames, std::vector<std::string>& findings, bool& flag);
 
 #endif  // EXIFCHECK_CHECKS_CONSISTENCY_CHECKS_H_

@@ -45,16 +45,25 @@ Keyed KeyFrame(FrameStore& frames, std::size_t index, KeyFunction key_of, std::s
 }
 
 void ReportGroup(const ImageList& images, const std::vector<std::size_t>& group,
-                 std::vector<std::string>& findings, bool& flag) {
+                 std::vector<std::string>& findings, bool& flag, CheckOutcome& outcome) {
   std::cout << kGroupErrorCount << group.size() << std::endl;
   std::size_t j = 0;
   for (const std::size_t index : group) {
     std::cout << kErrorImageSequence << ++j << std::endl;
     std::string name = FileNameFromPath(images[index]);
     findings.push_back(name);
+    outcome.reported.push_back(index);
     flag = true;
     std::cout << kMismatchFileName << name << std::endl;
   }
+}
+
+std::vector<const GroupSummary*> Unreported(const CheckOutcome& outcome) {
+  std::vector<const GroupSummary*> unreported;
+  for (const GroupSummary& group : outcome.groups) {
+    if (group.verdict != GroupVerdict::kReported) unreported.push_back(&group);
+  }
+  return unreported;
 }
 
 // A key as it may stand in a message line: the empty key as "", control
@@ -91,27 +100,27 @@ bool GroupReported(ReportRule rule, const std::string& key, int size, int* runni
   return true;
 }
 
-bool LeavesDifferingValuesOut(const std::vector<UnreportedGroup>& unreported) {
+bool LeavesDifferingValuesOut(const CheckOutcome& outcome) {
+  const std::vector<const GroupSummary*> unreported = Unreported(outcome);
   if (unreported.size() >= 2) return true;
-  return unreported.size() == 1 && unreported.front().key == kErrorKey;
+  return unreported.size() == 1 && unreported.front()->key == kErrorKey;
 }
 
-std::string LeftOutMessage(const std::string& check,
-                           const std::vector<UnreportedGroup>& unreported) {
+std::string LeftOutMessage(const std::string& check, const CheckOutcome& outcome) {
+  const std::vector<const GroupSummary*> unreported = Unreported(outcome);
   std::string line = check + ": ";
   for (std::size_t i = 0; i < unreported.size(); ++i) {
     if (i > 0) line += ", ";
-    line += PrintableKey(unreported[i].key) + " (" + std::to_string(unreported[i].size) +
-            (unreported[i].size == 1 ? " image)" : " images)");
+    line += PrintableKey(unreported[i]->key) + " (" + std::to_string(unreported[i]->size) +
+            (unreported[i]->size == 1 ? " image)" : " images)");
   }
   if (unreported.size() == 1)
     return line + " could not be read as EXIF data and is not in error.json";
   return line + " differ and are not in error.json";
 }
 
-std::vector<UnreportedGroup> RunGroupingCheck(FrameStore& frames, KeyFunction key_of,
-                                              ReportRule rule, std::vector<std::string>& findings,
-                                              bool& flag) {
+CheckOutcome RunGroupingCheck(FrameStore& frames, KeyFunction key_of, ReportRule rule,
+                              std::vector<std::string>& findings, bool& flag) {
   const ImageList& images = *frames.images;
   std::cout << std::endl << "The number of images: " << images.size() << std::endl;
 
@@ -124,16 +133,21 @@ std::vector<UnreportedGroup> RunGroupingCheck(FrameStore& frames, KeyFunction ke
     }
   }
 
-  std::vector<UnreportedGroup> unreported;
+  CheckOutcome outcome;
   int running_maximum = 0;
   for (const auto& group : groups) {
     const int size = static_cast<int>(group.second.size());
     std::cout << group.first << std::endl << size << std::endl << std::endl;
-    if (GroupReported(rule, group.first, size, &running_maximum)) {
-      ReportGroup(images, group.second, findings, flag);
-    } else {
-      unreported.push_back({group.first, group.second.size()});
+    const bool reported = GroupReported(rule, group.first, size, &running_maximum);
+    outcome.groups.push_back({group.first, group.second.size(),
+                              reported ? GroupVerdict::kReported : GroupVerdict::kMajority});
+    if (reported) ReportGroup(images, group.second, findings, flag, outcome);
+  }
+  if (LeavesDifferingValuesOut(outcome)) {
+    outcome.left_out = true;
+    for (GroupSummary& group : outcome.groups) {
+      if (group.verdict == GroupVerdict::kMajority) group.verdict = GroupVerdict::kLeftOut;
     }
   }
-  return unreported;
+  return outcome;
 }

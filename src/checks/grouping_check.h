@@ -26,10 +26,25 @@ enum class ReportRule {
 /// std::string orders keys by their bytes taken as unsigned.
 using ImageGroups = std::map<std::string, std::vector<std::size_t>>;
 
-/// A group the walk printed but did not report.
-struct UnreportedGroup {
+/// What became of a group in the walk: the one unreported group the
+/// reported ones were measured against, reported, or left out of the report
+/// though it differs from the others.
+enum class GroupVerdict { kMajority, kReported, kLeftOut };
+
+/// A group as the walk printed it.
+struct GroupSummary {
   std::string key;
   std::size_t size = 0;
+  GroupVerdict verdict = GroupVerdict::kMajority;
+};
+
+/// What one check found: its groups in key order, the frames it reported
+/// (by their place in the image list, in the order they were reported), and
+/// whether it left groups of differing values out of the report.
+struct CheckOutcome {
+  std::vector<GroupSummary> groups;
+  std::vector<std::size_t> reported;
+  bool left_out = false;
 };
 
 /// Whether the group met at this point of the walk is reported. Updates the
@@ -39,20 +54,17 @@ bool GroupReported(ReportRule rule, const std::string& key, int size, int* runni
 /// Whether the groups a walk left unreported still differ from each other:
 /// two or more of them, or an unreported "error" group. A lone other group
 /// is the majority the reported ones were measured against.
-bool LeavesDifferingValuesOut(const std::vector<UnreportedGroup>& unreported);
+bool LeavesDifferingValuesOut(const CheckOutcome& outcome);
 
 /// One line that names `check` and each of its unreported groups, key and
 /// size, for standard error. Keys are bytes from the images: control bytes
 /// are escaped and a long key is cut, so the line stays one short line.
-std::string LeftOutMessage(const std::string& check,
-                           const std::vector<UnreportedGroup>& unreported);
+std::string LeftOutMessage(const std::string& check, const CheckOutcome& outcome);
 
 /// One check over the frames of `frames`. Frames that could not be read
 /// join no group; each is named on standard error unless the store's
-/// problems hold it already, and is added there. Returns the groups it did
-/// not report, in key order.
-std::vector<UnreportedGroup> RunGroupingCheck(FrameStore& frames, KeyFunction key_of,
-                                              ReportRule rule, std::vector<std::string>& findings,
-                                              bool& flag);
+/// problems hold it already, and is added there.
+CheckOutcome RunGroupingCheck(FrameStore& frames, KeyFunction key_of, ReportRule rule,
+                              std::vector<std::string>& findings, bool& flag);
 
 #endif  // EXIFCHECK_CHECKS_GROUPING_CHECK_H_

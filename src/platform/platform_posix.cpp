@@ -3,11 +3,13 @@
 // Windows enumeration reports them: as what they lead to. Image files are
 // read in file_read_posix.cpp, error.json is written in replace_file_posix.cpp.
 #include <dirent.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -74,6 +76,15 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
 
 void DropTextModeCarriageReturn(std::string* line, bool ended_by_newline) {
   if (ended_by_newline && !line->empty() && line->back() == '\r') line->pop_back();
+}
+
+std::string NamesCharset() {
+  // Names are bytes here; the locale says how the user's programs show them.
+  std::string charset = nl_langinfo(CODESET);
+  for (char& c : charset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (charset == "utf-8" || charset == "utf8" || charset == "ansi_x3.4-1968") return "utf-8";
+  if (charset == "gb2312" || charset == "gbk") return "gbk";
+  return charset;
 }
 
 }  // namespace platform

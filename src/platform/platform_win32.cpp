@@ -4,9 +4,13 @@
 // identity of a folder, so no two are known to be the same; a link that
 // leads back in ends where the path grows too long. Image files are read in
 // file_read_win32.cpp, error.json is written in replace_file_win32.cpp.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <direct.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -58,5 +62,17 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
 
 // Text mode has dropped the CR of every CR LF already.
 void DropTextModeCarriageReturn(std::string* /*line*/, bool /*ended_by_newline*/) {}
+
+std::string NamesCharset() {
+  // The narrow names the runtime hands out are in the ANSI code page.
+  switch (GetACP()) {
+    case 936: return "gbk";
+    case 950: return "big5";
+    case 932: return "shift_jis";
+    case 949: return "euc-kr";
+    case 65001: return "utf-8";
+    default: return "windows-" + std::to_string(GetACP());
+  }
+}
 
 }  // namespace platform

@@ -53,20 +53,21 @@ std::string ErrorReportJson(const CheckFindings& findings) {
   return std::string(buffer.GetString(), buffer.GetSize());
 }
 
-void WriteErrorReport(const CheckFindings& findings, const std::string& output_folder) {
+bool WriteErrorReport(const CheckFindings& findings, const std::string& output_folder) {
   const std::string json = ErrorReportJson(findings);
   std::cout << json << std::endl;
   const std::string path = platform::JoinPath(output_folder, "error.json");
   std::string error;
   switch (platform::ReplaceFile(path, json, &error)) {
-    case platform::ReportWrite::kReplaced: break;
+    case platform::ReportWrite::kReplaced: return true;
     case platform::ReportWrite::kWrittenInPlace:
       // The report is there, but a reader at the wrong moment may have seen
       // it half-written.
       std::cerr << "exifcheck: error.json written in place, not atomically: " << error << std::endl;
-      break;
+      return true;
     case platform::ReportWrite::kFailed:
       std::cerr << "exifcheck: error.json not written: " << error << std::endl;
-      break;
+      return false;
   }
+  return false;
 }

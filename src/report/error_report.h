@@ -12,8 +12,8 @@ std::string ErrorReportJson(const CheckFindings& findings);
 
 /// Echoes the report on standard output and writes it to error.json in
 /// `output_folder`, replacing an older one. A failure to write, and a write
-/// that had to overwrite the old file in place, are told on standard error
-/// only; the caller ends the run with status 1 either way.
-void WriteErrorReport(const CheckFindings& findings, const std::string& output_folder);
+/// that had to overwrite the old file in place, are told on standard error.
+/// Returns false when error.json does not hold this run's report.
+bool WriteErrorReport(const CheckFindings& findings, const std::string& output_folder);
 
 #endif  // EXIFCHECK_REPORT_ERROR_REPORT_H_

@@ -1,0 +1,74 @@
+// Finding IFD1's thumbnail: the EXIF segment, the TIFF header, IFD0's link
+// to the next directory, and that directory's two thumbnail entries.
+#include "exif/thumbnail.h"
+
+#include <cstring>
+
+#include "exif/tiff_layout.h"
+
+namespace {
+
+constexpr uint16_t kThumbnailOffsetTag = 0x0201;
+constexpr uint16_t kThumbnailLengthTag = 0x0202;
+constexpr uint16_t kLongFormat = 4;
+
+// Whether `size` bytes from `position` lie within `length`; cannot wrap.
+bool fits(uint64_t position, uint64_t size, uint64_t length) {
+  return position <= length && length - position >= size;
+}
+
+// The position of the TIFF header of the first FF E1 segment that carries
+// "Exif\0\0"; 0 when there is none.
+uint32_t find_tiff_header(const unsigned char* data, uint32_t length) {
+  static const unsigned char kIdentifier[] = {'E', 'x', 'i', 'f', 0, 0};
+  for (uint32_t i = 2; fits(i, 4 + sizeof kIdentifier, length); ++i) {
+    if (data[i] != 0xFF || data[i + 1] != 0xE1) continue;
+    if (std::memcmp(data + i + 4, kIdentifier, sizeof kIdentifier) != 0) return 0;
+    return i + 4 + static_cast<uint32_t>(sizeof kIdentifier);
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool find_thumbnail(const unsigned char* data, uint32_t length, uint32_t file_size,
+                    ThumbnailPlace* place) {
+  if (data == nullptr || length < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+  const uint32_t tiff = find_tiff_header(data, length);
+  if (tiff == 0 || !fits(tiff, 8, length)) return false;
+  const unsigned char* header = data + tiff;
+  const bool le = header[0] == 'I' && header[1] == 'I';
+  if (!le && !(header[0] == 'M' && header[1] == 'M')) return false;
+  if (read_u16(header + 2, le) != 42) return false;
+
+  // IFD0's entry count, then past its entries the link to IFD1.
+  const uint64_t ifd0 = uint64_t{tiff} + read_u32(header + 4, le);
+  if (!fits(ifd0, kCountSize, length)) return false;
+  const uint64_t link = ifd0 + kCountSize + kEntrySize * read_u16(data + ifd0, le);
+  if (!fits(link, kLinkSize, length)) return false;
+  const uint32_t ifd1_offset = read_u32(data + link, le);
+  if (ifd1_offset == 0) return false;
+  const uint64_t ifd1 = uint64_t{tiff} + ifd1_offset;
+  if (!fits(ifd1, kCountSize, length)) return false;
+  const uint16_t count = read_u16(data + ifd1, le);
+
+  uint64_t offset = 0, size = 0;
+  bool has_offset = false, has_size = false;
+  for (uint32_t k = 0; k < count; ++k) {
+    const uint64_t at = ifd1 + kCountSize + kEntrySize * k;
+    if (!fits(at, kEntrySize, length)) return false;
+    const EntryHeader e = read_entry_header(data + at, le);
+    if (e.format != kLongFormat || e.count != 1) continue;
+    if (e.tag == kThumbnailOffsetTag) {
+      offset = uint64_t{tiff} + e.value_field;
+      has_offset = true;
+    } else if (e.tag == kThumbnailLengthTag) {
+      size = e.value_field;
+      has_size = true;
+    }
+  }
+  if (!has_offset || !has_size || size == 0 || !fits(offset, size, file_size)) return false;
+  place->offset = static_cast<uint32_t>(offset);
+  place->size = static_cast<uint32_t>(size);
+  return true;
+}

@@ -1,0 +1,51 @@
+// exifcheck-report.html: one page an operator opens after a run, in any
+// browser and with no network: the verdict, the survey on a map with the
+// reported frames marked, each check's groups, and the thumbnails of the
+// reported frames.
+#ifndef EXIFCHECK_REPORT_REPORT_PAGE_H_
+#define EXIFCHECK_REPORT_REPORT_PAGE_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "checks/frame_store.h"
+#include "checks/grouping_check.h"
+
+/// One check that ran, and what it found.
+struct CheckOnPage {
+  const char* id;  ///< "resolution", "maker", "focal-length", "gps"
+  CheckOutcome outcome;
+};
+
+/// What the page shows of a run.
+struct RunOnPage {
+  int status = 0;
+  std::string image_folder;
+  std::size_t folders_unlisted = 0;
+  std::vector<CheckOnPage> checks;  ///< in the order they ran
+};
+
+/// A reported frame's embedded thumbnail, a JPEG.
+struct PageThumbnail {
+  std::size_t frame = 0;
+  std::string jpeg;
+};
+
+/// The page's HTML. Every text taken from a file is escaped; the page's own
+/// texts are ASCII, with its Chinese as character references, so that they
+/// read right whatever `charset` the page declares for the file names.
+std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
+                           const std::vector<PageThumbnail>& thumbnails,
+                           const std::string& charset);
+
+/// The thumbnails of the frames the checks reported, read again now, in
+/// list order: at most 200, and fewer when they would make the page large.
+std::vector<PageThumbnail> ReadThumbnails(const RunOnPage& run, const FrameStore& frames);
+
+/// Writes the page into `output_folder` as error.json is written. A failure
+/// is one line on standard error and changes nothing else.
+void WriteReportPage(const RunOnPage& run, const FrameStore& frames,
+                     const std::string& output_folder);
+
+#endif  // EXIFCHECK_REPORT_REPORT_PAGE_H_
