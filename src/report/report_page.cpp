@@ -19,7 +19,7 @@ constexpr char kPageName[] = "exifcheck-report.html";
 constexpr std::size_t kMostThumbnails = 200;
 // Thumbnails grow the page by a third again as base64: this keeps a page of
 // 20,000 frames under 5 MB.
-constexpr std::size_t kThumbnailBudget = 2 * 1024 * 1024;
+constexpr std::size_t kThumbnailBudget = std::size_t{2} << 20;
 // What is read of a frame to find its thumbnail: the EXIF segment is at most
 // 64 KiB, and a camera writes it first.
 constexpr std::uint32_t kThumbnailHead = 70 * 1024;
@@ -261,11 +261,34 @@ Projection FitProjection(const std::vector<const Frame*>& placed) {
   return p;
 }
 
-std::string Point(const Projection& p, const Frame& f) {
+void Pixels(const Projection& p, const Frame& f, double* px, double* py) {
   double x = 0, y = 0;
   MetresOf(p, f, &x, &y);
-  return Number(kMargin + (x - p.min_x) * p.pixels_per_metre, 1) + "," +
-         Number(kMargin + (p.max_y - y) * p.pixels_per_metre, 1);
+  *px = kMargin + (x - p.min_x) * p.pixels_per_metre;
+  *py = kMargin + (p.max_y - y) * p.pixels_per_metre;
+}
+
+// "x,y" of a polyline's point.
+std::string Point(const Projection& p, const Frame& f) {
+  double x = 0, y = 0;
+  Pixels(p, f, &x, &y);
+  return Number(x, 1) + "," + Number(y, 1);
+}
+
+// ` cx="..." cy="..."` of a circle (prefix "c"), ` x="..." y="..."` of a text.
+std::string At(const Projection& p, const Frame& f, const char* prefix) {
+  double x = 0, y = 0;
+  Pixels(p, f, &x, &y);
+  std::string out = " ";
+  out += prefix;
+  out += "x=\"";
+  out += Number(x, 1);
+  out += "\" ";
+  out += prefix;
+  out += "y=\"";
+  out += Number(y, 1);
+  out += "\"";
+  return out;
 }
 
 // A round length of about a fifth of the map's width.
@@ -309,19 +332,23 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
     for (std::size_t i = 0; i < frames.frames.size(); ++i) {
       const Frame& f = frames.frames[i];
       if (!HasPosition(f)) continue;
-      const std::string at = Point(p, f);
-      const std::string cx = at.substr(0, at.find(','));
-      const std::string cy = at.substr(at.find(',') + 1);
       if (reported_by[i].empty()) {
-        html += "<circle class=\"dot\" cx=\"" + cx + "\" cy=\"" + cy + "\" r=\"2.5\"/>";
+        html += "<circle class=\"dot\"";
+        html += At(p, f, "c");
+        html += " r=\"2.5\"/>";
         continue;
       }
       const std::string name =
           Escaped(FileNameFromPath(images[i])) + ": " + Escaped(reported_by[i]);
-      odd += "<g class=\"odd\" tabindex=\"0\"><title>" + name +
-             "</title><circle class=\"dot odd\" cx=\"" + cx + "\" cy=\"" + cy +
-             "\" r=\"6\"/><text class=\"label\" x=\"" + cx + "\" y=\"" + cy +
-             "\" dx=\"9\" dy=\"-9\">" + name + "</text></g>";
+      odd += "<g class=\"odd\" tabindex=\"0\"><title>";
+      odd += name;
+      odd += "</title><circle class=\"dot odd\"";
+      odd += At(p, f, "c");
+      odd += " r=\"6\"/><text class=\"label\"";
+      odd += At(p, f, "");
+      odd += " dx=\"9\" dy=\"-9\">";
+      odd += name;
+      odd += "</text></g>";
     }
     html += odd + ScaleBar(p) + "</svg>";
   }
