@@ -20,9 +20,12 @@ constexpr std::size_t kMostThumbnails = 200;
 // Thumbnails grow the page by a third again as base64: this keeps a page of
 // 20,000 frames under 5 MB.
 constexpr std::size_t kThumbnailBudget = std::size_t{2} << 20;
-// What is read of a frame to find its thumbnail: the EXIF segment is at most
-// 64 KiB, and a camera writes it first.
-constexpr std::uint32_t kThumbnailHead = 70 * 1024;
+// What is read of a frame to find its thumbnail: the head the checks read
+// first, then, when the EXIF segment is longer, as much as the longest one
+// (64 KiB, written first by a camera) takes.
+constexpr std::uint32_t kShortExifHead = 16 * 1024;
+constexpr std::uint32_t kLongestExifHead = 70 * 1024;
+constexpr std::size_t kThumbnailsInFlight = 32;
 
 // --- text ------------------------------------------------------------------
 
@@ -420,35 +423,29 @@ constexpr char kStyle[] =
     "figure img{display:block;max-width:200px;max-height:150px}"
     "ul{padding-left:1.4em}li{font-family:monospace}";
 
-// Reads frame `index` far enough to hand over its thumbnail; empty when it
-// has none.
-std::string ReadThumbnail(const std::string& path) {
-  std::string jpeg;
-  std::string why;
-  const auto consume = [&jpeg](const platform::FileParts& parts) {
-    ThumbnailPlace place;
-    if (!find_thumbnail(parts.head, parts.head_size, parts.size, &place)) {
+// Hands over the thumbnail of the file whose parts it is given: found in
+// the head, or asked for where IFD1 says it is. An EXIF segment longer than
+// the head gets the head grown to hold it, once.
+platform::PartsWanted TakeThumbnail(const platform::FileParts& parts, std::string* jpeg) {
+  ThumbnailPlace place;
+  if (!find_thumbnail(parts.head, parts.head_size, parts.size, &place)) {
+    if (parts.head_size >= kLongestExifHead || parts.head_size == parts.size) {
       return platform::PartsWanted{};
     }
-    const std::uint64_t end = std::uint64_t{place.offset} + place.size;
-    if (end <= parts.head_size) {
-      jpeg.assign(reinterpret_cast<const char*>(parts.head) + place.offset, place.size);
+    return platform::PartsWanted{false, false, parts.head_size, kLongestExifHead};
+  }
+  if (std::uint64_t{place.offset} + place.size <= parts.head_size) {
+    jpeg->assign(reinterpret_cast<const char*>(parts.head) + place.offset, place.size);
+    return platform::PartsWanted{};
+  }
+  for (std::size_t k = 0; k < parts.piece_count; ++k) {
+    const platform::FilePart& piece = parts.pieces[k];
+    if (piece.offset == place.offset && piece.size == place.size) {
+      jpeg->assign(reinterpret_cast<const char*>(piece.data), piece.size);
       return platform::PartsWanted{};
     }
-    for (std::size_t k = 0; k < parts.piece_count; ++k) {
-      const platform::FilePart& piece = parts.pieces[k];
-      if (piece.offset == place.offset && piece.size == place.size) {
-        jpeg.assign(reinterpret_cast<const char*>(piece.data), piece.size);
-        return platform::PartsWanted{};
-      }
-    }
-    return platform::PartsWanted{false, false, place.offset, place.offset + place.size};
-  };
-  if (platform::ReadImageFile(path, kThumbnailHead, 0, consume, &why) != platform::FileRead::kRead)
-    return std::string();
-  // Only a JPEG is shown as one.
-  if (jpeg.size() < 4 || jpeg[0] != '\xFF' || jpeg[1] != '\xD8') return std::string();
-  return jpeg;
+  }
+  return platform::PartsWanted{false, false, place.offset, place.offset + place.size};
 }
 
 }  // namespace
@@ -477,15 +474,33 @@ std::vector<PageThumbnail> ReadThumbnails(const RunOnPage& run, const FrameStore
   for (const CheckOnPage& check : run.checks) {
     reported.insert(check.outcome.reported.begin(), check.outcome.reported.end());
   }
+  std::vector<std::size_t> shown;
+  std::vector<std::string> paths;
+  for (const std::size_t index : reported) {
+    const Frame& frame = frames.frames[index];
+    if (frame.read != platform::FileRead::kRead || frame.result != exif_result::ok) continue;
+    shown.push_back(index);
+    paths.push_back((*frames.images)[index]);
+    if (shown.size() == kMostThumbnails) break;
+  }
+  // Read as the frames were, many at a time where each request waits: on a
+  // share the page would otherwise add a wait for each frame it shows.
+  std::vector<std::string> jpegs(paths.size());  // each written by its own file's read
+  platform::ListReadsHandle reads =
+      platform::StartListReads(paths, kShortExifHead, 0, kThumbnailsInFlight,
+                               [&jpegs](std::size_t i, const platform::FileParts& parts) {
+                                 return TakeThumbnail(parts, &jpegs[i]);
+                               });
   std::vector<PageThumbnail> thumbnails;
   std::size_t bytes = 0;
-  for (const std::size_t index : reported) {
-    if (thumbnails.size() == kMostThumbnails) break;
-    if (frames.frames[index].read != platform::FileRead::kRead) continue;
-    std::string jpeg = ReadThumbnail((*frames.images)[index]);
-    if (jpeg.empty() || bytes + jpeg.size() > kThumbnailBudget) continue;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const bool read = platform::AwaitListedFile(*reads, i).result == platform::FileRead::kRead;
+    std::string& jpeg = jpegs[i];
+    // Only a JPEG is shown as one, and only while the page stays small.
+    if (!read || jpeg.size() < 4 || jpeg[0] != '\xFF' || jpeg[1] != '\xD8') continue;
+    if (bytes + jpeg.size() > kThumbnailBudget) continue;
     bytes += jpeg.size();
-    thumbnails.push_back({index, std::move(jpeg)});
+    thumbnails.push_back({shown[i], std::move(jpeg)});
   }
   return thumbnails;
 }
