@@ -232,6 +232,7 @@ void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& htm
 struct Projection {
   double lat0 = 0, lon0 = 0, east_scale = 0;
   double min_x = 0, max_y = 0, pixels_per_metre = 1;
+  double left = 0, top = 0;  // where the survey's extent starts, centred
 };
 
 constexpr double kMetresPerDegree = 111320.0;
@@ -261,14 +262,16 @@ Projection FitProjection(const std::vector<const Frame*>& placed) {
       std::min((kMapWidth - 2 * kMargin) / width, (kMapHeight - 2 * kMargin) / height);
   p.min_x = -width / 2;
   p.max_y = height / 2;
+  p.left = (kMapWidth - width * p.pixels_per_metre) / 2;
+  p.top = (kMapHeight - height * p.pixels_per_metre) / 2;
   return p;
 }
 
 void Pixels(const Projection& p, const Frame& f, double* px, double* py) {
   double x = 0, y = 0;
   MetresOf(p, f, &x, &y);
-  *px = kMargin + (x - p.min_x) * p.pixels_per_metre;
-  *py = kMargin + (p.max_y - y) * p.pixels_per_metre;
+  *px = p.left + (x - p.min_x) * p.pixels_per_metre;
+  *py = p.top + (p.max_y - y) * p.pixels_per_metre;
 }
 
 // "x,y" of a polyline's point.
