@@ -12,6 +12,10 @@ if [[ "${1:-}" == "--all" ]]; then
   packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 git g++-mingw-w64-x86-64 wine64)
   # The packages stage: the .deb's checks, the manual page's render, the zip's unpacking.
   packages+=(dpkg-dev lintian man-db groff-base unzip)
+  # The report-page stage: headless chromium, strace to see what it opens, the
+  # checker in python3. Without recommends chromium has no font for Chinese;
+  # fonts-wqy-microhei is the smallest that has one (about 5 MB installed).
+  packages+=(chromium fonts-wqy-microhei strace python3)
 elif [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64)
 elif [[ "${1:-}" == "--release" ]]; then

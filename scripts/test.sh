@@ -19,6 +19,7 @@ stages=(
   linux-sanitize  # debug build with AddressSanitizer and UndefinedBehaviorSanitizer
   linux-tsan      # the suite with ThreadSanitizer: the reader threads and the checks
   windows         # MinGW-w64 exifcheck.exe, the suite under Wine, error.json as on Linux
+  report-page     # exifcheck-report.html from both builds in headless chromium: the DOM, nothing loaded
   packages        # scripts/release.sh: the .deb installed and run, the zip's check-survey.bat under Wine
   linux-plain-read  # the suite again, reading every image file whole
   clang-tidy      # static analysis over src/ (.clang-tidy), layout of src/ and tests/ (.clang-format)
