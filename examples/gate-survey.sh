@@ -17,6 +17,7 @@ case $status in
   3) echo "gate: exifcheck ran out of memory" >&2 ;;
   4) echo "gate: files or subfolders named above could not be checked" >&2 ;;
   5) echo "gate: a check left differing values out of error.json: look at the groups named above" >&2 ;;
+  6) echo "gate: images were reported, but error.json could not be written: their names are in exifcheck.log only; make the output folder writable" >&2 ;;
   *) echo "gate: exifcheck did not finish (status $status)" >&2 ;;
 esac
 exit "$status"

@@ -5,7 +5,7 @@
 # again, even when a step fails. Then checks the version resource of
 # exifcheck.exe, unpacks the zip into a fresh folder and runs check-survey.bat
 # under Wine on a clean survey (exit status 0) and on the example (status 1,
-# error.json where the example settings say).
+# error.json where the example settings say, and the report page named).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -121,6 +121,7 @@ sed -e 's/^\(imageFolder *=\).*/\1 clean-survey/' -e 's/^\(outputFolder *=\).*/\
 status=$(run_bat "$unpacked" "exifcheck-$version-win64\\check-survey.bat" "exifcheck-$version-win64\\clean.ini")
 [[ $status -eq 0 ]] || { cat "$unpacked/bat.out" >&2; fail "check-survey.bat on a clean survey: exit status $status, not 0"; }
 grep -q 'exit status 0, all clear' "$unpacked/bat.out" || fail "check-survey.bat did not say what status 0 means"
+if grep -q 'report page' "$unpacked/bat.out"; then fail "check-survey.bat named the report page on status 0"; fi
 [[ -d $top/clean-output && ! -e $top/clean-output/error.json ]] ||
   fail "a clean survey left no empty clean-output beside its settings file"
 
@@ -128,6 +129,8 @@ grep -q 'exit status 0, all clear' "$unpacked/bat.out" || fail "check-survey.bat
 status=$(run_bat "$top" check-survey.bat exifcheck.ini)
 [[ $status -eq 1 ]] || { cat "$unpacked/bat.out" >&2; fail "check-survey.bat on the example survey: exit status $status, not 1"; }
 grep -q 'exit status 1, images were reported' "$unpacked/bat.out" || fail "check-survey.bat did not say what status 1 means"
+grep -qF '\check-output\exifcheck-report.html"' "$unpacked/bat.out" ||
+  fail "check-survey.bat did not name the report page in check-output"
 cmp examples/expected-error.json "$top/check-output/error.json" ||
   fail "check-survey.bat wrote no error.json as expected into check-output beside exifcheck.ini"
 if grep -q 'Press any key' "$unpacked/bat.out"; then fail "check-survey.bat waited for a key when run by cmd /c"; fi
@@ -142,4 +145,4 @@ status=$(CMDCMDLINE="C:\\windows\\system32\\cmd.exe /c \"\"$windows_top\\check-s
 [[ $status -eq 1 && -f $top/check-output/error.json ]] ||
   fail "check-survey.bat started as by a double-click: exit status $status, or no check-output/error.json"
 grep -q 'Press any key' "$unpacked/bat.out" || fail "check-survey.bat started as by a double-click did not wait for a key"
-echo "packages: $zip: version resource $version; check-survey.bat under Wine: clean survey 0, example 1 with error.json in check-output, waits for a key only when double-clicked"
+echo "packages: $zip: version resource $version; check-survey.bat under Wine: clean survey 0, example 1 with error.json and the report page in check-output, waits for a key only when double-clicked"
