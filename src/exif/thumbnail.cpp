@@ -32,10 +32,16 @@ uint32_t find_tiff_header(const unsigned char* data, uint32_t length) {
 }  // namespace
 
 bool find_thumbnail(const unsigned char* data, uint32_t length, uint32_t file_size,
-                    ThumbnailPlace* place) {
+                    ThumbnailPlace* place, bool* needs_more) {
+  // A directory past the bytes given but within the file may yet be read.
+  const auto within = [length, file_size, needs_more](uint64_t position, uint64_t size) {
+    if (fits(position, size, length)) return true;
+    if (needs_more != nullptr && fits(position, size, file_size)) *needs_more = true;
+    return false;
+  };
   if (data == nullptr || length < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
   const uint32_t tiff = find_tiff_header(data, length);
-  if (tiff == 0 || !fits(tiff, 8, length)) return false;
+  if (tiff == 0 || !within(tiff, 8)) return false;
   const unsigned char* header = data + tiff;
   const bool le = header[0] == 'I' && header[1] == 'I';
   if (!le && !(header[0] == 'M' && header[1] == 'M')) return false;
@@ -43,20 +49,20 @@ bool find_thumbnail(const unsigned char* data, uint32_t length, uint32_t file_si
 
   // IFD0's entry count, then past its entries the link to IFD1.
   const uint64_t ifd0 = uint64_t{tiff} + read_u32(header + 4, le);
-  if (!fits(ifd0, kCountSize, length)) return false;
+  if (!within(ifd0, kCountSize)) return false;
   const uint64_t link = ifd0 + kCountSize + kEntrySize * read_u16(data + ifd0, le);
-  if (!fits(link, kLinkSize, length)) return false;
+  if (!within(link, kLinkSize)) return false;
   const uint32_t ifd1_offset = read_u32(data + link, le);
   if (ifd1_offset == 0) return false;
   const uint64_t ifd1 = uint64_t{tiff} + ifd1_offset;
-  if (!fits(ifd1, kCountSize, length)) return false;
+  if (!within(ifd1, kCountSize)) return false;
   const uint16_t count = read_u16(data + ifd1, le);
 
   uint64_t offset = 0, size = 0;
   bool has_offset = false, has_size = false;
   for (uint32_t k = 0; k < count; ++k) {
     const uint64_t at = ifd1 + kCountSize + kEntrySize * k;
-    if (!fits(at, kEntrySize, length)) return false;
+    if (!within(at, kEntrySize)) return false;
     const EntryHeader e = read_entry_header(data + at, le);
     if (e.format != kLongFormat || e.count != 1) continue;
     if (e.tag == kThumbnailOffsetTag) {

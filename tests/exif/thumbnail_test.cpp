@@ -41,18 +41,21 @@ TEST(Thumbnail, FoundWhereIfd1SaysAndNowhereElse) {
     Bytes bytes;
     uint32_t length;
     uint32_t file_size;
+    bool more;  // more of the file may find it
   } refused[] = {
-      {"no IFD1", MakeSurveyJpeg(SurveyFrame()), 0, 0},
-      {"no EXIF data", JpegFile({Soi(), ScanData(40), Eoi()}), 0, 0},
-      {"not a JPEG", Bytes(100, 0x41), 0, 0},
-      {"IFD1 past the bytes given", file, size / 3, size},
-      {"thumbnail past the file's end", file, cut, cut},
+      {"no IFD1", MakeSurveyJpeg(SurveyFrame()), 0, 0, false},
+      {"no EXIF data", JpegFile({Soi(), ScanData(40), Eoi()}), 0, 0, false},
+      {"not a JPEG", Bytes(100, 0x41), 0, 0, false},
+      {"IFD1 past the bytes given", file, size / 3, size, true},
+      {"thumbnail past the file's end", file, cut, cut, false},
   };
   for (const auto& c : refused) {
     const auto whole = static_cast<uint32_t>(c.bytes.size());
+    bool more = false;
     EXPECT_FALSE(find_thumbnail(c.bytes.data(), c.length == 0 ? whole : c.length,
-                                c.file_size == 0 ? whole : c.file_size, &place))
+                                c.file_size == 0 ? whole : c.file_size, &place, &more))
         << c.what;
+    EXPECT_EQ(more, c.more) << c.what;
   }
 }
 
