@@ -12,21 +12,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-jobs=$(($(nproc) < 2 ? $(nproc) : 2))
 out=build/report-page
 fail() { echo "report-page: $*" >&2; exit 1; }
 command -v chromium >/dev/null || fail "chromium not found (scripts/setup.sh --all installs it)"
 command -v strace >/dev/null || fail "strace not found (scripts/setup.sh --all installs it)"
 
-# The linux-release stage has just built build/release; run alone, this
-# stage builds its own Linux tool.
-if [[ -x build/release/exifcheck ]]; then
-  linux_tool=build/release/exifcheck
-else
-  cmake -S . -B build/report-page-linux -DCMAKE_BUILD_TYPE=Release -DEXIFCHECK_TESTS=OFF >/dev/null
-  cmake --build build/report-page-linux -j "$jobs" --target exifcheck >/dev/null
-  linux_tool=build/report-page-linux/exifcheck
-fi
+linux_tool=$(bash scripts/ci/linux-tool.sh)
 
 # The windows stage builds exifcheck.exe; CI runs it first, so there a missing
 # exe is a fault. By hand, the Wine half is left out with a note.

@@ -55,15 +55,7 @@ GTEST_BRIEF=1 ctest --test-dir "$build/plain-read" -V
 
 # The example survey on both builds, each with its own copy of the settings
 # and its own output folder.
-# The linux-release stage has just built build/release; run alone, this
-# stage builds its own Linux tool.
-if [[ -x build/release/exifcheck ]]; then
-  linux_tool=build/release/exifcheck
-else
-  cmake -S . -B build/win-compare-linux -DCMAKE_BUILD_TYPE=Release -DEXIFCHECK_TESTS=OFF >/dev/null
-  cmake --build build/win-compare-linux -j "$jobs" --target exifcheck >/dev/null
-  linux_tool=build/win-compare-linux/exifcheck
-fi
+linux_tool=$(bash scripts/ci/linux-tool.sh)
 example=$build/example
 rm -rf "$example"
 mkdir -p "$example"
