@@ -50,6 +50,9 @@ platform::PartsWanted DecodeParts(Frame* frame, const platform::FileParts& parts
 
 }  // namespace
 
+const std::uint32_t kFrameHeadBytes = kHeadBytes;
+const std::size_t kFramesInFlight = kReadAhead;
+
 FrameStore MakeFrameStore(const ImageList& images) { return MakeFrameStore(images, kReadAhead); }
 
 FrameStore MakeFrameStore(const ImageList& images, std::size_t window) {

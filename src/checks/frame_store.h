@@ -50,6 +50,11 @@ struct FrameStore {
   platform::ListReadsHandle reads{nullptr, platform::StopListReads};
 };
 
+/// What a frame's first read takes (its head), and how many frames are
+/// read at once where each request waits; other reads of frames go alike.
+extern const std::uint32_t kFrameHeadBytes;
+extern const std::size_t kFramesInFlight;
+
 /// A store over `images`, which must outlive it, reading up to `window`
 /// frames ahead (the build's default when not given). Nothing is read
 /// before a frame is first asked for.

@@ -21,11 +21,9 @@ constexpr std::size_t kMostThumbnails = 200;
 // 20,000 frames under 5 MB.
 constexpr std::size_t kThumbnailBudget = std::size_t{2} << 20;
 // What is read of a frame to find its thumbnail: the head the checks read
-// first, then, when the EXIF segment is longer, as much as the longest one
+// first, then, when IFD1 lies past it, as much as the longest EXIF segment
 // (64 KiB, written first by a camera) takes.
-constexpr std::uint32_t kShortExifHead = 16 * 1024;
 constexpr std::uint32_t kLongestExifHead = 70 * 1024;
-constexpr std::size_t kThumbnailsInFlight = 32;
 
 // --- text ------------------------------------------------------------------
 
@@ -501,7 +499,7 @@ std::vector<PageThumbnail> ReadThumbnails(const RunOnPage& run, const FrameStore
   // share the page would otherwise add a wait for each frame it shows.
   std::vector<std::string> jpegs(paths.size());  // each written by its own file's read
   platform::ListReadsHandle reads =
-      platform::StartListReads(paths, kShortExifHead, 0, kThumbnailsInFlight,
+      platform::StartListReads(paths, kFrameHeadBytes, 0, kFramesInFlight,
                                [&jpegs](std::size_t i, const platform::FileParts& parts) {
                                  return TakeThumbnail(parts, &jpegs[i]);
                                });
