@@ -102,8 +102,8 @@ TEST(FileRead, SparseFilesOf2GiBAndMoreAreNotRead) {
 
 // The reads in flight: each file's answer comes back in list order, with
 // the reason a read of it alone gives, as the file was when a reader took
-// it. Files 5 to 7 are changed while file 0 is read, when no window here
-// can have reached them yet.
+// it. The last 3 files are changed while file 0 is read: answers run at
+// most 64 windows ahead, so no reader can have taken them yet.
 TEST(FileRead, ReadsInFlightAnswerInListOrderAsEachFileWasWhenRead) {
   const ByteVector changed(700, 0x5A);
   struct Turn {
@@ -111,41 +111,49 @@ TEST(FileRead, ReadsInFlightAnswerInListOrderAsEachFileWasWhenRead) {
     const char* why;
     ByteVector content;
   };
-  const Turn turns[] = {
-      {FileRead::kRead, "", Pattern(50)},          {FileRead::kNotAFile, "a folder", {}},
-      {FileRead::kMissing, "no longer there", {}}, {FileRead::kRead, "", Pattern(1550)},
-      {FileRead::kRead, "", Pattern(1)},           {FileRead::kMissing, "no longer there", {}},
-      {FileRead::kRead, "", Pattern(10)},          {FileRead::kRead, "", changed},
+  const Turn first[] = {
+      {FileRead::kRead, "", Pattern(50)},
+      {FileRead::kNotAFile, "a folder", {}},
+      {FileRead::kMissing, "no longer there", {}},
+      {FileRead::kRead, "", Pattern(1550)},
   };
+  const Turn last[] = {
+      {FileRead::kMissing, "no longer there", {}},
+      {FileRead::kRead, "", Pattern(10)},
+      {FileRead::kRead, "", changed},
+  };
+  const std::size_t count = 3 * 64 + 1 + 3;  // past the answers of a window of 3
   for (const std::size_t window : {0, 1, 3}) {
     testsupport::ScopedTempDir dir;
     std::vector<std::string> paths;
-    const std::size_t sizes[] = {50, 0, 0, 1550, 1, 1850, 1850, 1850};
-    for (std::size_t k = 0; k < 8; ++k) {
+    for (std::size_t k = 0; k < count; ++k) {
       paths.push_back(dir.Join("f" + std::to_string(k) + ".jpg"));
       if (k == 1) testsupport::MakeFolders(paths.back());  // k == 2 is never there
-      if (k != 1 && k != 2) testsupport::WriteFile(paths.back(), Pattern(sizes[k]));
+      const std::size_t size = k == 0 ? 50 : k == 3 ? 1550 : k + 3 >= count ? 1850 : 1;
+      if (k != 1 && k != 2) testsupport::WriteFile(paths.back(), Pattern(size));
     }
     std::vector<ByteVector> got(paths.size());  // each written by its own file's reader only
     platform::ListReadsHandle reads = platform::StartListReads(
         paths, 64, 16, window,
         [&](std::size_t index, const FileParts& parts) {
           if (index == 0) {
-            std::filesystem::remove(paths[5]);
-            std::filesystem::resize_file(paths[6], 10);
-            testsupport::WriteFile(paths[7], changed);
+            std::filesystem::remove(paths[count - 3]);
+            std::filesystem::resize_file(paths[count - 2], 10);
+            testsupport::WriteFile(paths[count - 1], changed);
           }
           got[index].assign(parts.head, parts.head + parts.head_size);
           if (parts.head_size == parts.size) return platform::PartsWanted{};
           return platform::PartsWanted{false, false, 0, parts.size};
         },
         platform::ReadAhead::kAtOnce);
-    for (std::size_t k = 0; k < paths.size(); ++k) {
+    for (std::size_t k = 0; k < count; ++k) {
+      const Turn filler{FileRead::kRead, "", Pattern(1)};
+      const Turn& turn = k < 4 ? first[k] : k + 3 >= count ? last[k + 3 - count] : filler;
       const platform::ListedRead read = platform::AwaitListedFile(*reads, k);
-      EXPECT_EQ(read.result, turns[k].result) << window << " " << k << ": " << read.why;
-      EXPECT_EQ(read.why, turns[k].why) << window << " " << k;
+      EXPECT_EQ(read.result, turn.result) << window << " " << k << ": " << read.why;
+      EXPECT_EQ(read.why, turn.why) << window << " " << k;
       if (read.result == FileRead::kRead) {
-        EXPECT_TRUE(got[k] == turns[k].content) << window << " " << k;
+        EXPECT_TRUE(got[k] == turn.content) << window << " " << k;
       }
     }
   }
