@@ -15,7 +15,7 @@
 #include "app/settings_file.h"
 #include "checks/check_findings.h"
 #include "checks/consistency_checks.h"
-#include "checks/frame_store.h"
+#include "read/frame_store.h"
 #include "checks/messages.h"
 #include "platform/platform.h"
 #include "report/error_report.h"
@@ -175,7 +175,7 @@ int RunChecked(int argc, char* argv[]) {
   // Each frame is read once, by the first check that needs it; the later
   // checks take it from here. A frame changed during the run is seen by
   // every check as it was read.
-  FrameStore frames = MakeFrameStore(images);
+  FrameStore frames(images);
   bool resolution_flag = false;
   bool maker_flag = false;
   bool focal_length_flag = false;
@@ -213,7 +213,7 @@ int RunChecked(int argc, char* argv[]) {
     return page.status;
   }
   std::cout << kAllClearMessage << std::endl;
-  const ReadProblems& reads = frames.problems;
+  const ReadProblems& reads = frames.problems();
   const bool incomplete = !reads.unread.empty() || !scan.unlisted.empty();
   page.status = !left_out.empty() ? kExitDifferencesLeftOut
                 : incomplete      ? kExitIncomplete

@@ -17,9 +17,9 @@ enum class Keyed { kGrouped, kLeftOut, kUnread };
 // Forms the key of frame `index`. A frame that the key function leaves out
 // was read all the same; an unread one is named once.
 Keyed KeyFrame(FrameStore& frames, std::size_t index, KeyFunction key_of, std::string* key) {
-  const Frame& frame = FrameAt(frames, index);
-  const std::string& path = (*frames.images)[index];
-  ReadProblems& problems = frames.problems;
+  const Frame& frame = frames.Fetch(index);
+  const std::string& path = frames.Path(index);
+  ReadProblems& problems = frames.problems();
   switch (frame.read) {
     case platform::FileRead::kRead:
       if (frame.result != exif_result::ok) {
@@ -38,7 +38,7 @@ Keyed KeyFrame(FrameStore& frames, std::size_t index, KeyFunction key_of, std::s
       // The numbered line stays as it is; what the check could not look at
       // must not pass for checked.
       if (problems.unread.insert(index).second) {
-        platform::Warn("not checked: " + path + ": " + WhyNotRead(frames, index));
+        platform::Warn("not checked: " + path + ": " + frames.WhyNotRead(index));
       }
       return Keyed::kUnread;
   }
@@ -121,7 +121,7 @@ std::string LeftOutMessage(const std::string& check, const CheckOutcome& outcome
 
 CheckOutcome RunGroupingCheck(FrameStore& frames, KeyFunction key_of, ReportRule rule,
                               std::vector<std::string>& findings, bool& flag) {
-  const ImageList& images = *frames.images;
+  const ImageList& images = frames.paths();
   std::cout << std::endl << "The number of images: " << images.size() << std::endl;
 
   ImageGroups groups;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "checks/frame_store.h"
+#include "read/frame_store.h"
 
 /// The key of an image the reader rejected, or that is too large to be one.
 extern const char kErrorKey[];

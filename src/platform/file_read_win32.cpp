@@ -1,93 +1,127 @@
-// Windows: image files handed to the checks, through the C runtime's own
-// calls. A large file is read as its head, then exactly the pieces the
-// reader asks for. Reads, not a mapped view: an I/O error on a view
-// (a USB drive pulled, a share dropping, a bad sector) raises an in-page
-// exception that ends the run, where a read simply fails and the file is
-// told as unread.
+// Windows: image files opened for reads at any offset, with
+// FILE_FLAG_RANDOM_ACCESS so that the cache manager reads no more than each
+// read asks for. Reads, not a mapped view: an I/O error on a view (a USB
+// drive pulled, a share dropping, a bad sector) raises an in-page exception
+// that ends the run, where a read simply fails and the file is told as
+// unread. Reads name their offset, so reader threads share nothing.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <io.h>
-#include <sys/stat.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
+#include <string>
 
-#include "platform/file_parts.h"
 #include "platform/paths_win32.h"
 #include "platform/platform.h"
 
 namespace platform {
 
+struct ImageFile {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Why a file the enumeration listed does not open.
-FileRead OpenFailed(const std::string& path, int error, std::string* why) {
-  struct _stat64 st;
-  if (_stat64(path.c_str(), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFDIR) {
-    return FailedRead(FileRead::kNotAFile, "a folder", why);
-  }
-  if (error == EACCES) {
-    return FailedRead(FileRead::kCannotOpen,
-                      "cannot be opened: another program holds it, or no permission", why);
-  }
-  return FailedRead(FileRead::kCannotOpen, std::string("cannot be opened: ") + std::strerror(error),
-                    why);
+FileRead Failed(FileRead result, const std::string& why_text, std::string* why) {
+  *why = why_text;
+  return result;
 }
 
-FileRead ReadOpened(std::FILE* file, std::uint32_t head, std::uint32_t tail,
-                    const PartsConsumer& consume, std::string* why) {
-  // The reads go straight into our buffers, not through the runtime's.
-  std::setvbuf(file, nullptr, _IONBF, 0);
-  // A device name such as NUL or COM1 opens too, but holds no image.
-  struct _stat64 st;
-  if (_fstat64(_fileno(file), &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
-    return FailedRead(FileRead::kNotAFile, "a device", why);
+// FormatMessage keeps no state between calls: safe on reader threads.
+std::string SystemText(DWORD code) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = length > 0 && text != nullptr ? std::string(text, length)
+                                                      : "system error " + std::to_string(code);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
   }
-  // ftell gives a 32-bit long here, so the size is taken with the 64-bit calls.
-  const __int64 end = _fseeki64(file, 0, SEEK_END) == 0 ? _ftelli64(file) : -1;
-  if (end < 0) return FailedRead(FileRead::kReadShort, std::strerror(errno), why);
-  const auto read_at = [file](unsigned char* data, std::size_t size, std::uint64_t offset) {
-    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0 &&
-           std::fread(data, 1, size, file) == size;
-  };
-  return ReadSizedFile(static_cast<std::uint64_t>(end), head, tail, read_at, consume, why);
+  return message;
+}
+
+// Why a file the enumeration listed does not open.
+FileRead OpenFailed(const std::string& path, DWORD error, std::string* why) {
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    return Failed(FileRead::kMissing, "no longer there", why);
+  }
+  // A folder refuses an open for reading without backup semantics.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return Failed(FileRead::kNotAFile, "a folder", why);
+  }
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+      error == ERROR_LOCK_VIOLATION) {
+    return Failed(FileRead::kCannotOpen,
+                  "cannot be opened: another program holds it, or no permission", why);
+  }
+  return Failed(FileRead::kCannotOpen, "cannot be opened: " + SystemText(error), why);
 }
 
 }  // namespace
 
-FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_t tail,
-                       const PartsConsumer& consume, std::string* why, bool* waited) {
-  // Windows cannot read without waiting, so it cannot tell: every read may
-  // have waited, and the reads in flight start at once.
-  if (waited != nullptr) *waited = true;
+void CloseImageFile(ImageFile* file) {
+  if (file == nullptr) return;
+  if (file->handle != INVALID_HANDLE_VALUE) CloseHandle(file->handle);
+  delete file;
+}
+
+FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint64_t* size,
+                       std::string* why) {
   // The enumeration hands out '?' for each character of a name that the
   // code page lacks, and '?' is in no Windows file name: no such name opens.
   if (path.find('?') != std::string::npos) {
-    return FailedRead(FileRead::kCannotOpen,
-                      "its name has characters outside the system's code page", why);
+    return Failed(FileRead::kCannotOpen, "its name has characters outside the system's code page",
+                  why);
   }
-  if (TooLongForNarrowCalls(path)) return FailedRead(FileRead::kCannotOpen, kPathTooLong, why);
-  const File file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
-    // Asked only once the open failed: on a share every request waits.
-    const int error = errno;
-    if (_access(path.c_str(), 0) != 0)
-      return FailedRead(FileRead::kMissing, "no longer there", why);
-    return OpenFailed(path, error, why);
+  if (TooLongForNarrowCalls(path)) return Failed(FileRead::kCannotOpen, kPathTooLong, why);
+  // Shared for reading and writing, as the C runtime's fopen shares a file:
+  // a frame another program holds without sharing stays unreadable.
+  const HANDLE handle =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return OpenFailed(path, GetLastError(), why);
+  ImageFileHandle opened(new ImageFile{handle}, CloseImageFile);
+  // A device name such as NUL or COM1 opens too, but holds no image.
+  if (GetFileType(handle) != FILE_TYPE_DISK) return Failed(FileRead::kNotAFile, "a device", why);
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(handle, &length) || length.QuadPart < 0) {
+    return Failed(FileRead::kReadShort, SystemText(GetLastError()), why);
   }
-  return ReadOpened(file.get(), head, tail, consume, why);
+  *size = static_cast<std::uint64_t>(length.QuadPart);
+  *file = std::move(opened);
+  return FileRead::kRead;
+}
+
+bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::uint64_t offset) {
+  std::size_t done = 0;
+  while (done < size) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+    const std::uint64_t at = offset + done;
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+    position.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD got = 0;
+    if (!ReadFile(file.handle, data + done, chunk, &got, &position) || got == 0) return false;
+    done += got;
+  }
+  return true;
+}
+
+// Windows cannot read without waiting, so it cannot tell: every read may
+// have waited, and the reads in flight start with the first frame.
+std::size_t ReadCachedAt(ImageFile& /*file*/, unsigned char* /*data*/, std::size_t /*size*/,
+                         std::uint64_t /*offset*/, bool* waited) {
+  *waited = true;
+  return 0;
 }
 
 }  // namespace platform

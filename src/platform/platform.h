@@ -1,9 +1,11 @@
 // The few operating-system services the tool needs: test a path, make a
-// folder, list a folder, read an image file, replace a file. platform.cpp
-// holds what reads the same everywhere; each system has its own sources for
-// the rest, split alike (platform_, file_read_ and replace_file_posix.cpp,
-// and the same names with _win32). Nothing outside this folder includes an
-// OS header.
+// folder, list a folder, open an image file and read it at an offset,
+// replace a file, the console. platform.cpp holds what reads the same
+// everywhere; each system has its own sources for the rest, split alike
+// (platform_, file_read_ and replace_file_posix.cpp, and the same names
+// with _win32; the cache probe of image reads is Linux's own). How frames
+// are read over these calls, on how many threads, lives in src/read.
+// Nothing outside this folder includes an OS header.
 //
 // Every path is a narrow byte string handed to the system as a C string, so
 // a path holding a NUL byte ends there, as it does for the C runtime.
@@ -15,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -79,95 +82,39 @@ enum class FileRead {
   kReadShort,   // ended early or a read failed: changed while read, or an I/O error
 };
 
-/// `size` bytes of an image file from file position `offset` on.
-struct FilePart {
-  std::uint32_t offset = 0;
-  const unsigned char* data = nullptr;
-  std::uint32_t size = 0;
-};
+/// An image file open for reads at any offset, from any thread (the shape
+/// of a random-access file: open, size, read at an offset).
+struct ImageFile;
+void CloseImageFile(ImageFile* file);
+using ImageFileHandle = std::unique_ptr<ImageFile, void (*)(ImageFile*)>;
 
-/// The bytes of an image file that a read hands on: the first `head_size`
-/// bytes at `head`, the last `tail_size` bytes at `tail` (none until asked
-/// for) and `piece_count` pieces asked for from between, of a file of `size`
-/// bytes. For a whole file head and tail are both the whole content (`head`
-/// may be null when `size` is 0).
-struct FileParts {
-  const unsigned char* head = nullptr;
-  std::uint32_t head_size = 0;
-  const unsigned char* tail = nullptr;
-  std::uint32_t tail_size = 0;
-  std::uint32_t size = 0;
-  const FilePart* pieces = nullptr;
-  std::size_t piece_count = 0;
-};
+/// Opens the regular file at `path` and takes its size. The system is told
+/// that the file is read at random, so that it reads from the storage no
+/// more than each read asks for: a frame is read as a head of a few
+/// kilobytes and the exact pieces the reader names, and a read-ahead
+/// window would triple the bytes a card or a share must deliver. For any
+/// result but kRead `why` says what kept the file from being opened.
+FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint64_t* size,
+                       std::string* why);
 
-/// What a consumer asks for after the parts it was handed: nothing more
-/// (`done`), the file's tail, or the bytes [from, to).
-struct PartsWanted {
-  bool done = true;
-  bool tail = false;
-  std::uint32_t from = 0;
-  std::uint32_t to = 0;
-};
+/// Reads exactly `size` bytes from `offset` into `data`; false when the
+/// file ends early or a read fails.
+bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::uint64_t offset);
 
-/// Receives the parts of a file, valid only during the call, and says what
-/// more it needs to answer.
-using PartsConsumer = std::function<PartsWanted(const FileParts& parts)>;
+/// Reads what the system's cache holds of `size` bytes from `offset` on,
+/// without waiting for the storage, and returns how many it read; sets
+/// `waited` when that was not all of them. Where the system cannot tell
+/// (Windows, a file system that refuses the probe) it reads nothing and
+/// sets `waited`: reading ahead is what such storage needs.
+std::size_t ReadCachedAt(ImageFile& file, unsigned char* data, std::size_t size,
+                         std::uint64_t offset, bool* waited);
 
-/// Reads the image file at `path` and hands it to `consume`: a file longer
-/// than `head` bytes as its first `head` bytes, then as `consume` asks, the
-/// last `tail` bytes or the range it names, each read exactly, and after a
-/// few requests the whole file; a shorter file whole at once. Files are
-/// read, never mapped, so an I/O error is a failed read like any other. For
-/// any result but kRead, `why` says what kept the file from being read, and
-/// anything `consume` derived must be dropped. `waited`, when not null, is
-/// set when the file's first read was not served by the system's cache
-/// alone, or the system cannot tell; it is left as it is otherwise.
-FileRead ReadImageFile(const std::string& path, std::uint32_t head, std::uint32_t tail,
-                       const PartsConsumer& consume, std::string* why, bool* waited = nullptr);
-
-/// How the read of one file of a list went: ReadImageFile's answer and reason.
-struct ListedRead {
-  FileRead result = FileRead::kRead;
-  std::string why;
-};
-
-/// Receives the parts of file `index` of a list, as PartsConsumer does, on
-/// the thread that reads that file.
-using ListedConsumer = std::function<PartsWanted(std::size_t index, const FileParts& parts)>;
-
-/// The reads of one file list in flight; see StartListReads.
-struct ListReads;
-void StopListReads(ListReads* reads);
-using ListReadsHandle = std::unique_ptr<ListReads, void (*)(ListReads*)>;
-
-/// Reads each file of `paths` once, as ReadImageFile does. Once a read has
-/// had to wait for the storage, `window` reader threads open, read and
-/// close the files after the one the caller waits for, each one file at a
-/// time: storage that makes every request wait (a card reader, a USB disk,
-/// a share, a cold disk) then has that many requests in flight, opens
-/// included. Their answers, which hold no file and no bytes, may run up to
-/// 64 windows ahead of the caller, so that one slow file holds up no read. Until then, with a
-/// window of 0, or where no thread can be started, each file is read in AwaitListedFile on the
-/// caller's thread. `consume` runs on whichever thread reads the file, each call for its own file;
-/// what it derives for file i belongs to the caller once AwaitListedFile has returned i. `paths`
-/// must outlive the handle; dropping the handle waits for the reads in flight. When the reads in
-/// flight start: once a read has waited, or with the first file (for tests, whose files are always
-/// in the cache).
-enum class ReadAhead { kOnceAReadWaits, kAtOnce };
-
-ListReadsHandle StartListReads(const std::vector<std::string>& paths, std::uint32_t head,
-                               std::uint32_t tail, std::size_t window, ListedConsumer consume,
-                               ReadAhead start = ReadAhead::kOnceAReadWaits);
-
-/// Waits until file `index` is read and returns how it went; the window
-/// moves on past it. Files are awaited once each, in list order. What a
-/// reader thread threw (std::bad_alloc) is thrown here.
-ListedRead AwaitListedFile(ListReads& reads, std::size_t index);
-
-/// For tests: whether this build reads every image file whole, in one piece,
-/// whatever head and tail it is asked for.
-extern const bool kReadsWholeFiles;
+/// Starts a thread that runs `body`. On POSIX the signals that end a run
+/// (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ) stay blocked in it for its
+/// whole life, so that the kernel hands them to the main thread, which
+/// holds them back while a report is replaced; a thread that took one
+/// would end the run with the temporary file left behind.
+std::thread StartThread(std::function<void()> body);
 
 /// How writing the report file went.
 enum class ReportWrite {

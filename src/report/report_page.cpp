@@ -10,7 +10,6 @@
 #include <set>
 
 #include "checks/check_findings.h"
-#include "exif/thumbnail.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,10 +19,6 @@ constexpr std::size_t kMostThumbnails = 200;
 // Thumbnails grow the page by a third again as base64: this keeps a page of
 // 20,000 frames under 5 MB.
 constexpr std::size_t kThumbnailBudget = std::size_t{2} << 20;
-// What is read of a frame to find its thumbnail: the head the checks read
-// first, then, when IFD1 lies past it, as much as the longest EXIF segment
-// (64 KiB, written first by a camera) takes.
-constexpr std::uint32_t kLongestExifHead = 70 * 1024;
 
 // --- text ------------------------------------------------------------------
 
@@ -197,7 +192,7 @@ std::vector<std::string> ReportedBy(const RunOnPage& run, std::size_t frames) {
 // --- the parts of the page ---------------------------------------------------
 
 void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& html) {
-  const ImageList& images = *frames.images;
+  const ImageList& images = frames.paths();
   html += "<section id=\"verdict\"><h2>" + Own("结论") + " Verdict</h2>";
   html += "<p id=\"status\" data-status=\"" + std::to_string(run.status) + "\" class=\"status s" +
           std::to_string(run.status) + "\">" + Own("退出状态") + " / exit status " +
@@ -207,8 +202,8 @@ void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& htm
     html += "<p lang=\"zh\">" + Own(text.chinese) + "</p><p>" + Own(text.english) + "</p>";
   }
   std::size_t read = 0;
-  for (std::size_t i = 0; i < frames.fetched; ++i) {
-    read += frames.frames[i].read == platform::FileRead::kRead;
+  for (std::size_t i = 0; i < frames.fetched(); ++i) {
+    read += frames.At(i).read == platform::FileRead::kRead;
   }
   html += "<table class=\"counts\">";
   const auto row = [&html](const char* label, std::size_t n) {
@@ -216,7 +211,7 @@ void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& htm
   };
   row("列出的文件 Files listed", images.size());
   row("读取的文件 Files read", read);
-  row("无法检查的文件 Files not checked", frames.problems.unread.size());
+  row("无法检查的文件 Files not checked", frames.problems().unread.size());
   if (run.folders_unlisted > 0)
     row("无法列出的子文件夹 Subfolders not listed", run.folders_unlisted);
   for (const CheckOnPage& check : run.checks) {
@@ -226,11 +221,11 @@ void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& htm
             "</td></tr>";
   }
   html += "</table>";
-  if (!frames.problems.unread.empty()) {
+  if (!frames.problems().unread.empty()) {
     html += "<h3>" + Own("无法检查的文件") + " Files not checked</h3><ul id=\"not-checked\">";
-    for (const std::size_t index : frames.problems.unread) {
+    for (const std::size_t index : frames.problems().unread) {
       html += "<li>" + Escaped(Relative(images[index], run.image_folder)) + ": " +
-              Escaped(WhyNotRead(frames, index)) + "</li>";
+              Escaped(frames.WhyNotRead(index)) + "</li>";
     }
     html += "</ul>";
   }
@@ -328,10 +323,10 @@ std::string ScaleBar(const Projection& p) {
 
 void AddMap(const RunOnPage& run, const FrameStore& frames,
             const std::vector<std::string>& reported_by, std::string& html) {
-  const ImageList& images = *frames.images;
+  const ImageList& images = frames.paths();
   std::vector<const Frame*> placed;
-  for (const Frame& frame : frames.frames) {
-    if (HasPosition(frame)) placed.push_back(&frame);
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    if (HasPosition(frames.At(i))) placed.push_back(&frames.At(i));
   }
   html += "<section id=\"survey\"><h2>" + Own("测区地图") + " Map of the survey</h2>";
   if (placed.empty()) {
@@ -345,8 +340,8 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
     for (const Frame* f : placed) html += Point(p, *f) + " ";
     html += "\"/>";
     std::string odd;  // drawn last, so that they lie on top
-    for (std::size_t i = 0; i < frames.frames.size(); ++i) {
-      const Frame& f = frames.frames[i];
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+      const Frame& f = frames.At(i);
       if (!HasPosition(f)) continue;
       if (reported_by[i].empty()) {
         html += "<circle class=\"dot\"";
@@ -369,8 +364,8 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
     html += odd + ScaleBar(p) + "</svg>";
   }
   std::string missing;
-  for (std::size_t i = 0; i < frames.frames.size(); ++i) {
-    if (!HasPosition(frames.frames[i])) {
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    if (!HasPosition(frames.At(i))) {
       missing += "<li>" + Escaped(Relative(images[i], run.image_folder)) + "</li>";
     }
   }
@@ -397,7 +392,7 @@ void AddCheck(const CheckOnPage& check, const RunOnPage& run, const FrameStore& 
   if (!check.outcome.reported.empty()) {
     html += "<h3>" + Own("报告的影像") + " Reported frames</h3><ul class=\"reported-frames\">";
     for (const std::size_t index : check.outcome.reported) {
-      html += "<li>" + Escaped(Relative((*frames.images)[index], run.image_folder)) + "</li>";
+      html += "<li>" + Escaped(Relative(frames.paths()[index], run.image_folder)) + "</li>";
     }
     html += "</ul>";
   }
@@ -405,14 +400,14 @@ void AddCheck(const CheckOnPage& check, const RunOnPage& run, const FrameStore& 
 }
 
 void AddThumbnails(const RunOnPage& run, const FrameStore& frames,
-                   const std::vector<PageThumbnail>& thumbnails, std::string& html) {
+                   const std::vector<Thumbnail>& thumbnails, std::string& html) {
   if (thumbnails.empty()) return;
   html += "<section id=\"thumbnails\"><h2>" + Own("报告影像的缩略图") +
           " What the reported frames show</h2>";
-  for (const PageThumbnail& thumbnail : thumbnails) {
+  for (const Thumbnail& thumbnail : thumbnails) {
     html += "<figure><img alt=\"\" src=\"data:image/jpeg;base64," + Base64(thumbnail.jpeg) +
             "\"><figcaption>" +
-            Escaped(Relative((*frames.images)[thumbnail.frame], run.image_folder)) +
+            Escaped(Relative(frames.paths()[thumbnail.frame], run.image_folder)) +
             "</figcaption></figure>";
   }
   html += "</section>";
@@ -436,36 +431,11 @@ constexpr char kStyle[] =
     "figure img{display:block;max-width:200px;max-height:150px}"
     "ul{padding-left:1.4em}li{font-family:monospace}";
 
-// Hands over the thumbnail of the file whose parts it is given: found in
-// the head, or asked for where IFD1 says it is. An EXIF segment longer than
-// the head gets the head grown to hold it, once.
-platform::PartsWanted TakeThumbnail(const platform::FileParts& parts, std::string* jpeg) {
-  ThumbnailPlace place;
-  bool needs_more = false;
-  if (!find_thumbnail(parts.head, parts.head_size, parts.size, &place, &needs_more)) {
-    if (!needs_more || parts.head_size >= kLongestExifHead) return platform::PartsWanted{};
-    return platform::PartsWanted{false, false, parts.head_size, kLongestExifHead};
-  }
-  if (std::uint64_t{place.offset} + place.size <= parts.head_size) {
-    jpeg->assign(reinterpret_cast<const char*>(parts.head) + place.offset, place.size);
-    return platform::PartsWanted{};
-  }
-  for (std::size_t k = 0; k < parts.piece_count; ++k) {
-    const platform::FilePart& piece = parts.pieces[k];
-    if (piece.offset == place.offset && piece.size == place.size) {
-      jpeg->assign(reinterpret_cast<const char*>(piece.data), piece.size);
-      return platform::PartsWanted{};
-    }
-  }
-  return platform::PartsWanted{false, false, place.offset, place.offset + place.size};
-}
-
 }  // namespace
 
 std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
-                           const std::vector<PageThumbnail>& thumbnails,
-                           const std::string& charset) {
-  const std::vector<std::string> reported_by = ReportedBy(run, frames.frames.size());
+                           const std::vector<Thumbnail>& thumbnails, const std::string& charset) {
+  const std::vector<std::string> reported_by = ReportedBy(run, frames.size());
   std::string html =
       "<!DOCTYPE html>\n<html><head><meta charset=\"" + Escaped(charset) +
       "\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
@@ -481,46 +451,19 @@ std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
   return html;
 }
 
-std::vector<PageThumbnail> ReadThumbnails(const RunOnPage& run, const FrameStore& frames) {
+ThumbnailReads PageThumbnails(const RunOnPage& run, const FrameStore& frames) {
   std::set<std::size_t> reported;
   for (const CheckOnPage& check : run.checks) {
     reported.insert(check.outcome.reported.begin(), check.outcome.reported.end());
   }
-  std::vector<std::size_t> shown;
-  std::vector<std::string> paths;
-  for (const std::size_t index : reported) {
-    const Frame& frame = frames.frames[index];
-    if (frame.read != platform::FileRead::kRead || frame.result != exif_result::ok) continue;
-    shown.push_back(index);
-    paths.push_back((*frames.images)[index]);
-    if (shown.size() == kMostThumbnails) break;
-  }
-  // Read as the frames were, many at a time where each request waits: on a
-  // share the page would otherwise add a wait for each frame it shows.
-  std::vector<std::string> jpegs(paths.size());  // each written by its own file's read
-  platform::ListReadsHandle reads =
-      platform::StartListReads(paths, kFrameHeadBytes, 0, kFramesInFlight,
-                               [&jpegs](std::size_t i, const platform::FileParts& parts) {
-                                 return TakeThumbnail(parts, &jpegs[i]);
-                               });
-  std::vector<PageThumbnail> thumbnails;
-  std::size_t bytes = 0;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const bool read = platform::AwaitListedFile(*reads, i).result == platform::FileRead::kRead;
-    std::string& jpeg = jpegs[i];
-    // Only a JPEG is shown as one, and only while the page stays small.
-    if (!read || jpeg.size() < 4 || jpeg[0] != '\xFF' || jpeg[1] != '\xD8') continue;
-    if (bytes + jpeg.size() > kThumbnailBudget) continue;
-    bytes += jpeg.size();
-    thumbnails.push_back({shown[i], std::move(jpeg)});
-  }
-  return thumbnails;
+  return ReadThumbnails(frames, std::vector<std::size_t>(reported.begin(), reported.end()),
+                        kMostThumbnails, kThumbnailBudget);
 }
 
 void WriteReportPage(const RunOnPage& run, const FrameStore& frames,
                      const std::string& output_folder) {
   const std::string html =
-      ReportPageHtml(run, frames, ReadThumbnails(run, frames), platform::NamesCharset());
+      ReportPageHtml(run, frames, PageThumbnails(run, frames).shown, platform::NamesCharset());
   std::string error;
   if (platform::ReplaceFile(platform::JoinPath(output_folder, kPageName), html, &error) ==
       platform::ReportWrite::kFailed) {

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "checks/frame_store.h"
 #include "checks/grouping_check.h"
+#include "read/frame_store.h"
+#include "read/thumbnail_reads.h"
 
 /// One check that ran, and what it found.
 struct CheckOnPage {
@@ -26,22 +27,15 @@ struct RunOnPage {
   std::vector<CheckOnPage> checks;  ///< in the order they ran
 };
 
-/// A reported frame's embedded thumbnail, a JPEG.
-struct PageThumbnail {
-  std::size_t frame = 0;
-  std::string jpeg;
-};
-
 /// The page's HTML. Every text taken from a file is escaped; the page's own
 /// texts are ASCII, with its Chinese as character references, so that they
 /// read right whatever `charset` the page declares for the file names.
 std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
-                           const std::vector<PageThumbnail>& thumbnails,
-                           const std::string& charset);
+                           const std::vector<Thumbnail>& thumbnails, const std::string& charset);
 
 /// The thumbnails of the frames the checks reported, read again now, in
 /// list order: at most 200, and fewer when they would make the page large.
-std::vector<PageThumbnail> ReadThumbnails(const RunOnPage& run, const FrameStore& frames);
+ThumbnailReads PageThumbnails(const RunOnPage& run, const FrameStore& frames);
 
 /// Writes the page into `output_folder` as error.json is written. A failure
 /// is one line on standard error and changes nothing else.

@@ -30,7 +30,7 @@ TEST(ConsistencyChecks, ResolutionWorkedExampleLineForLine) {
   std::vector<std::string> findings;
   bool flag = false;
   testing::internal::CaptureStdout();
-  FrameStore frames = MakeFrameStore(images);
+  FrameStore frames(images);
   CheckResolution(frames, findings, flag);
   const std::string printed = testing::internal::GetCapturedStdout();
   EXPECT_EQ(printed,
@@ -71,7 +71,7 @@ TEST(ConsistencyChecks, KeysOfEachCheck) {
     bool flag = false;
     testing::internal::CaptureStdout();
     const ImageList images = {path};
-    FrameStore frames = MakeFrameStore(images);
+    FrameStore frames(images);
     c.check(frames, findings, flag);
     const std::string printed = testing::internal::GetCapturedStdout();
     std::vector<std::string> lines = {"", "The number of images: 1", Numbered(kImageSequence, 1)};
@@ -91,7 +91,7 @@ TEST(ConsistencyChecks, EmptyListPrintsOnlyTheHeader) {
     bool flag = false;
     testing::internal::CaptureStdout();
     const ImageList none;
-    FrameStore frames = MakeFrameStore(none);
+    FrameStore frames(none);
     check(frames, findings, flag);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               CapturedLines({"", "The number of images: 0"}));

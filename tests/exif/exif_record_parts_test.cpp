@@ -247,7 +247,7 @@ TEST(ExifRecordParts, AnEndMarkerInTheHeadSettlesWhatItCan) {
         ReadAsRequested(c.file, static_cast<uint32_t>(c.file.size() - 2), 4);
     EXPECT_EQ(asked.final, whole.final) << c.name;
     EXPECT_EQ(Dump(asked.record), whole.record) << c.name;
-    if (platform::kReadsWholeFiles) continue;
+    if (reading::kReadsWholeFiles) continue;
     EXPECT_EQ(asked.reads, c.head_alone ? 1 : 2) << c.name;
     EXPECT_EQ(asked.first == exif_result::needs_more_bytes, !c.head_alone) << c.name;
   }
@@ -264,7 +264,7 @@ TEST(ExifRecordParts, ValuesPastTheHeadComeInOneReadOfTheSegment) {
   const RequestedRead asked = ReadAsRequested(file, 16384, 4096);
   EXPECT_EQ(asked.final, exif_result::ok);
   EXPECT_EQ(Dump(asked.record), ReadWhole(file).record);
-  if (platform::kReadsWholeFiles) return;
+  if (reading::kReadsWholeFiles) return;
   EXPECT_EQ(asked.reads, 3);  // the head, the tail with the end marker, the segment
   EXPECT_LT(asked.bytes, 16384u + 4096u + 30000u + 4096u);
 }

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "read/file_parts.h"
 #include "support/read_parts.h"
 #include "support/test_files.h"
 
 namespace {
 
-using platform::FileParts;
 using platform::FileRead;
 
 using testsupport::Pattern;
@@ -70,7 +70,7 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
 // stay valid (they are a copy), and the whole read that follows comes up
 // short and says so, so the answer is dropped.
 TEST(FileRead, FileCutBeforeTheWholeReadReadsShort) {
-  if (platform::kReadsWholeFiles) GTEST_SKIP() << "this build reads no parts";
+  if (reading::kReadsWholeFiles) GTEST_SKIP() << "this build reads no parts";
   const std::size_t size = (1 << 20) + 12345;
   testsupport::ScopedTempDir dir;
   const std::string path = dir.Join("shrinking.jpg");
@@ -79,13 +79,13 @@ TEST(FileRead, FileCutBeforeTheWholeReadReadsShort) {
     int calls = 0;
     unsigned last = 0;
     std::string why;
-    const FileRead result = platform::ReadImageFile(
+    const FileRead result = reading::ReadFileParts(
         path, 16384, 4096,
-        [&](const FileParts& parts) {
+        [&](const FileBytes& parts) -> std::optional<ByteRequest> {
           ++calls;
           EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
           last = parts.head[parts.head_size - 1];
-          return platform::PartsWanted{false, false, 0, parts.size};
+          return ByteRequest{false, 0, parts.size};
         },
         &why);
     EXPECT_EQ(result, FileRead::kReadShort) << "cut to " << cut;

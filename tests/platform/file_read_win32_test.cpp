@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "read/file_parts.h"
+#include "read/list_reads.h"
 #include "support/read_parts.h"
 #include "support/test_files.h"
 
@@ -44,12 +46,18 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
   std::vector<std::string> paths = {dir.Join("readable.jpg")};
   testsupport::WriteFile(paths[0], "y");
   for (const auto& c : cases) paths.push_back(c.path);
-  platform::ListReadsHandle reads = platform::StartListReads(
-      paths, 16, 4, 3,
-      [](std::size_t, const platform::FileParts&) { return platform::PartsWanted{}; },
-      platform::ReadAhead::kAtOnce);
+  reading::ListReads<int> reads(
+      paths.size(), 3, 16,
+      [&paths](std::size_t index, std::uint32_t head, bool*) {
+        reading::Listed<int> listed;
+        listed.result = reading::ReadFileParts(
+            paths[index], head, 4, [](const FileBytes&) { return std::optional<ByteRequest>(); },
+            &listed.why);
+        return listed;
+      },
+      reading::ReadAhead::kAtOnce);
   for (std::size_t k = 0; k < paths.size(); ++k) {
-    const platform::ListedRead read = platform::AwaitListedFile(*reads, k);
+    const reading::Listed<int> read = reads.Await(k);
     EXPECT_EQ(read.result, k == 0 ? FileRead::kRead : cases[k - 1].result) << paths[k];
     EXPECT_EQ(read.why, k == 0 ? "" : cases[k - 1].why) << paths[k];
   }

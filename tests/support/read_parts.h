@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "read/file_parts.h"
 
 namespace testsupport {
 
@@ -26,8 +28,8 @@ inline ByteVector Pattern(std::size_t size) {
 struct Delivered {
   platform::FileRead result = platform::FileRead::kRead;
   std::string why;
-  std::vector<platform::FileParts> calls;  // pointers are stale after the read
-  std::vector<ByteVector> heads, tails;    // copies of what they pointed to
+  std::vector<FileBytes> calls;          // pointers are stale after the read
+  std::vector<ByteVector> heads, tails;  // copies of what they pointed to
 };
 
 /// Reads `path` with a consumer that asks for the tail first, when there is
@@ -35,15 +37,15 @@ struct Delivered {
 inline Delivered ReadParts(const std::string& path, std::uint32_t head, std::uint32_t tail,
                            int refusals = 0) {
   Delivered out;
-  out.result = platform::ReadImageFile(
+  out.result = reading::ReadFileParts(
       path, head, tail,
-      [&](const platform::FileParts& parts) {
+      [&](const FileBytes& parts) -> std::optional<ByteRequest> {
         out.calls.push_back(parts);
         out.heads.emplace_back(parts.head, parts.head + parts.head_size);
         out.tails.emplace_back(parts.tail, parts.tail + parts.tail_size);
-        if (static_cast<int>(out.calls.size()) > refusals) return platform::PartsWanted{};
-        if (parts.tail_size == 0) return platform::PartsWanted{false, true, 0, 0};
-        return platform::PartsWanted{false, false, 0, parts.size};
+        if (static_cast<int>(out.calls.size()) > refusals) return std::nullopt;
+        if (parts.tail_size == 0) return ByteRequest{true, 0, 0};
+        return ByteRequest{false, 0, parts.size};
       },
       &out.why);
   return out;

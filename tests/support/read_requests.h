@@ -7,11 +7,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "checks/record_parts.h"
-#include "platform/file_parts.h"
+#include "exif/exif_record.h"
+#include "read/file_parts.h"
 
 namespace testsupport {
 
@@ -35,12 +36,14 @@ inline RequestedRead ReadAsRequested(const std::vector<unsigned char>& file, std
     return true;
   };
   std::string why;
-  platform::ReadSizedFile(
+  reading::ReadSizedFile(
       file.size(), head, tail, read_at,
-      [&](const platform::FileParts& parts) {
-        const platform::PartsWanted more = ReadRecordParts(parts, &out.record, &out.final);
+      [&](const FileBytes& parts) -> std::optional<ByteRequest> {
+        ByteRequest more;
+        out.final = out.record.read_jpeg(parts, &more);
         if (first) out.first = out.final;
         first = false;
+        if (out.final != exif_result::needs_more_bytes) return std::nullopt;
         return more;
       },
       &why);

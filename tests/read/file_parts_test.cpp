@@ -1,6 +1,8 @@
 // Reading image files on every system: the exact head, tail and whole bytes
 // at sizes around the point where a file is read in parts, bytes a text
-// mode would change, and files too large to read.
+// mode would change, files too large to read, and the reads in flight.
+#include "read/file_parts.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,12 +11,12 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "read/list_reads.h"
 #include "support/read_parts.h"
 #include "support/test_files.h"
 
 namespace {
 
-using platform::FileParts;
 using platform::FileRead;
 using testsupport::ByteVector;
 using testsupport::Pattern;
@@ -37,7 +39,7 @@ TEST(FileRead, HeadThenTailThenWholeAtSizesAroundTheirSum) {
     testsupport::WriteFile(path, content);
     const testsupport::Delivered got = ReadParts(path, head, tail, 2);
     // The head alone first; the tail when asked, if it is not the rest.
-    const bool in_parts = !platform::kReadsWholeFiles && size > head;
+    const bool in_parts = !reading::kReadsWholeFiles && size > head;
     const bool with_tail = in_parts && size > head + tail;
     ASSERT_EQ(got.result, FileRead::kRead) << size;
     ASSERT_EQ(got.calls.size(), 1u + in_parts + with_tail) << size;
@@ -50,7 +52,7 @@ TEST(FileRead, HeadThenTailThenWholeAtSizesAroundTheirSum) {
       EXPECT_TRUE(got.heads[1] == Slice(content, 0, head)) << size;
       EXPECT_TRUE(got.tails[1] == Slice(content, size - tail, tail)) << size;
     }
-    const FileParts& whole = got.calls.back();
+    const FileBytes& whole = got.calls.back();
     EXPECT_EQ(whole.size, size);
     EXPECT_EQ(whole.head, whole.tail) << size;
     EXPECT_TRUE(got.heads.back() == content) << size;
@@ -80,7 +82,7 @@ TEST(FileRead, AConsumerAnsweredByThePartsGetsNoWholeRead) {
   const testsupport::Delivered got = ReadParts(path, 4096, 512, 0);
   EXPECT_EQ(got.result, FileRead::kRead);
   EXPECT_EQ(got.calls.size(), 1u);
-  EXPECT_EQ(got.calls[0].head_size, platform::kReadsWholeFiles ? 100000u : 4096u);
+  EXPECT_EQ(got.calls[0].head_size, reading::kReadsWholeFiles ? 100000u : 4096u);
 }
 
 TEST(FileRead, SparseFilesOf2GiBAndMoreAreNotRead) {
@@ -132,28 +134,35 @@ TEST(FileRead, ReadsInFlightAnswerInListOrderAsEachFileWasWhenRead) {
       const std::size_t size = k == 0 ? 50 : k == 3 ? 1550 : k + 3 >= count ? 1850 : 1;
       if (k != 1 && k != 2) testsupport::WriteFile(paths.back(), Pattern(size));
     }
-    std::vector<ByteVector> got(paths.size());  // each written by its own file's reader only
-    platform::ListReadsHandle reads = platform::StartListReads(
-        paths, 64, 16, window,
-        [&](std::size_t index, const FileParts& parts) {
-          if (index == 0) {
-            std::filesystem::remove(paths[count - 3]);
-            std::filesystem::resize_file(paths[count - 2], 10);
-            testsupport::WriteFile(paths[count - 1], changed);
-          }
-          got[index].assign(parts.head, parts.head + parts.head_size);
-          if (parts.head_size == parts.size) return platform::PartsWanted{};
-          return platform::PartsWanted{false, false, 0, parts.size};
+    reading::ListReads<ByteVector> reads(
+        count, window, 64,
+        [&](std::size_t index, std::uint32_t head, bool*) {
+          reading::Listed<ByteVector> listed;
+          ByteVector& got = listed.value;
+          listed.result = reading::ReadFileParts(
+              paths[index], head, 16,
+              [&](const FileBytes& parts) -> std::optional<ByteRequest> {
+                if (index == 0) {
+                  std::filesystem::remove(paths[count - 3]);
+                  std::filesystem::resize_file(paths[count - 2], 10);
+                  testsupport::WriteFile(paths[count - 1], changed);
+                }
+                got.assign(parts.head, parts.head + parts.head_size);
+                if (parts.head_size == parts.size) return std::nullopt;
+                return ByteRequest{false, 0, parts.size};
+              },
+              &listed.why);
+          return listed;
         },
-        platform::ReadAhead::kAtOnce);
+        reading::ReadAhead::kAtOnce);
     for (std::size_t k = 0; k < count; ++k) {
       const Turn filler{FileRead::kRead, "", Pattern(1)};
       const Turn& turn = k < 4 ? first[k] : k + 3 >= count ? last[k + 3 - count] : filler;
-      const platform::ListedRead read = platform::AwaitListedFile(*reads, k);
+      const reading::Listed<ByteVector> read = reads.Await(k);
       EXPECT_EQ(read.result, turn.result) << window << " " << k << ": " << read.why;
       EXPECT_EQ(read.why, turn.why) << window << " " << k;
       if (read.result == FileRead::kRead) {
-        EXPECT_TRUE(got[k] == turn.content) << window << " " << k;
+        EXPECT_TRUE(read.value == turn.content) << window << " " << k;
       }
     }
   }

@@ -1,0 +1,152 @@
+// The parts of one file: what is read first, what a consumer's request
+// reads next, and when the file is read whole instead.
+#include "read/file_parts.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "read/spare_blocks.h"
+
+namespace reading {
+
+#if EXIFCHECK_PLAIN_READ
+const bool kReadsWholeFiles = true;
+#else
+const bool kReadsWholeFiles = false;
+#endif
+
+namespace {
+
+// 2 GiB: the largest size a signed 32-bit file position can tell.
+constexpr std::uint64_t kMaxImageSize = 0x80000000u;
+
+// Requests a file may make before it is read whole. Each names bytes not
+// held yet, but a malformed file could name thousands, one read each.
+constexpr int kMaxRequests = 8;
+
+const char kShrank[] = "read short: the file changed while it was read, or the disk failed";
+
+platform::FileRead Failed(platform::FileRead result, const char* why_text, std::string* why) {
+  *why = why_text;
+  return result;
+}
+
+// The parts of one file read so far.
+struct HeldParts {
+  HeldParts() = default;
+  HeldParts(const HeldParts&) = delete;
+  HeldParts& operator=(const HeldParts&) = delete;
+  ~HeldParts() {
+    if (spare_capacity > 0) KeepBlock(std::move(head), spare_capacity);
+  }
+
+  std::uint32_t size = 0;
+  Block head;
+  std::uint32_t head_size = 0;
+  std::uint32_t head_capacity = 0;
+  std::size_t spare_capacity = 0;  // of a head block that may be kept
+  Block tail;
+  std::uint32_t tail_size = 0;
+  std::vector<Block> blocks;
+  std::vector<FilePiece> pieces;
+};
+
+FileBytes View(const HeldParts& h) {
+  if (h.head_size == h.size) return WholeFile(h.head.get(), h.size);
+  return FileBytes{h.head.get(), h.head_size,     h.tail.get(),   h.tail_size,
+                   h.size,       h.pieces.data(), h.pieces.size()};
+}
+
+// Grows the head to its first `to` bytes; only the new ones are read. The
+// first head is a block of its own size; once it grows, it moves into a
+// block of the file's size, where each later step reads in place: a file
+// searched in steps is copied once, and pages never read are never touched.
+bool ExtendHead(HeldParts& h, std::uint32_t to, const ReadAt& read_at) {
+  if (!h.head || to > h.head_capacity) {
+    Block grown;
+    if (h.head_size == 0) {
+      grown = NewBlock(to);
+      h.head_capacity = to;
+    } else {
+      grown = TakeBlock(h.size, &h.spare_capacity);
+      std::memcpy(grown.get(), h.head.get(), h.head_size);
+      h.head_capacity = h.size;
+    }
+    h.head = std::move(grown);
+  }
+  if (!read_at(h.head.get() + h.head_size, to - h.head_size, h.head_size)) return false;
+  h.head_size = to;
+  return true;
+}
+
+// Reads what `want` names. A request for what is held already, or for the
+// tail twice, would not move the reader on: the file is then read whole.
+bool ReadWanted(HeldParts& h, const ByteRequest& want, std::uint32_t tail, const ReadAt& read_at) {
+  if (want.end_marker && h.tail_size == 0 && std::uint64_t{h.head_size} + tail < h.size) {
+    h.tail = NewBlock(tail);
+    h.tail_size = tail;
+    return read_at(h.tail.get(), tail, h.size - tail);
+  }
+  const std::uint32_t to = std::min(want.to, h.size);
+  if (want.end_marker || want.from >= to || to <= h.head_size) {
+    return ExtendHead(h, h.size, read_at);
+  }
+  // A range that starts in the head, or where it ends, grows the head.
+  if (want.from <= h.head_size) return ExtendHead(h, to, read_at);
+  Block piece = NewBlock(to - want.from);
+  if (!read_at(piece.get(), to - want.from, want.from)) return false;
+  h.pieces.push_back(FilePiece{want.from, piece.get(), to - want.from});
+  h.blocks.push_back(std::move(piece));
+  return true;
+}
+
+}  // namespace
+
+platform::FileRead ReadSizedFile(std::uint64_t size, std::uint32_t head, std::uint32_t tail,
+                                 const ReadAt& read_at, const PartsConsumer& consume,
+                                 std::string* why) {
+  if (size >= kMaxImageSize) return Failed(platform::FileRead::kTooLarge, "2 GiB or larger", why);
+  HeldParts held;
+  held.size = static_cast<std::uint32_t>(size);
+  // A file no longer than the head is read whole in one request.
+  const std::uint32_t first = kReadsWholeFiles ? held.size : std::min(head, held.size);
+  if (!ExtendHead(held, first, read_at))
+    return Failed(platform::FileRead::kReadShort, kShrank, why);
+  for (int round = 0; held.head_size < held.size && round < kMaxRequests; ++round) {
+    const std::optional<ByteRequest> want = consume(View(held));
+    if (!want) return platform::FileRead::kRead;
+    if (!ReadWanted(held, *want, tail, read_at)) {
+      return Failed(platform::FileRead::kReadShort, kShrank, why);
+    }
+  }
+  if (held.head_size < held.size && !ExtendHead(held, held.size, read_at)) {
+    return Failed(platform::FileRead::kReadShort, kShrank, why);
+  }
+  // With the whole file at hand the consumer has its answer.
+  consume(View(held));
+  return platform::FileRead::kRead;
+}
+
+platform::FileRead ReadFileParts(const std::string& path, std::uint32_t head, std::uint32_t tail,
+                                 const PartsConsumer& consume, std::string* why, bool* waited) {
+  platform::ImageFileHandle file(nullptr, platform::CloseImageFile);
+  std::uint64_t size = 0;
+  const platform::FileRead opened = platform::OpenImageFile(path, &file, &size, why);
+  if (opened != platform::FileRead::kRead) return opened;
+  bool probe = waited != nullptr;
+  const ReadAt read_at = [&file, &probe, waited](unsigned char* data, std::size_t n,
+                                                 std::uint64_t offset) {
+    std::size_t done = 0;
+    if (probe) {
+      // The probe is the first read itself: a cold one goes on from where it stopped.
+      done = platform::ReadCachedAt(*file, data, n, offset, waited);
+      probe = false;
+    }
+    return platform::ReadImageAt(*file, data + done, n - done, offset + done);
+  };
+  return ReadSizedFile(size, head, tail, read_at, consume, why);
+}
+
+}  // namespace reading

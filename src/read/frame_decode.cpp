@@ -1,0 +1,156 @@
+// The frame decode: the EXIF reader over the parts given, then what the
+// findings before processing take of the record.
+#include "read/frame_decode.h"
+
+#include <cstdint>
+
+namespace {
+
+// The longest EXIF segment (64 KiB) and the start of the file before it.
+constexpr std::uint32_t kLongestExifHead = 70 * 1024;
+
+// A text from a file as the findings keep it: up to its first NUL, at most
+// kLongestFactText bytes.
+std::string FactText(const std::string& text, bool* cut) {
+  std::string kept = text.c_str();
+  if (kept.size() > kLongestFactText) {
+    kept.resize(kLongestFactText);
+    *cut = true;
+  }
+  return kept;
+}
+
+bool Digits(const std::string& text, std::size_t at, std::size_t count, int* value) {
+  if (at > text.size() || text.size() - at < count) return false;
+  int v = 0;
+  for (std::size_t k = at; k < at + count; ++k) {
+    if (text[k] < '0' || text[k] > '9') return false;
+    v = v * 10 + (text[k] - '0');
+  }
+  *value = v;
+  return true;
+}
+
+// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(int year, int month, int day) {
+  const int y = year - (month <= 2 ? 1 : 0);
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int year_of_era = y - era * 400;
+  const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return std::int64_t{era} * 146097 + day_of_era - 719468;
+}
+
+bool LeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && LeapYear(year) ? 29 : kDays[month - 1];
+}
+
+std::string Trimmed(const std::string& text) {
+  std::string kept = text.c_str();
+  const std::size_t first = kept.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  return kept.substr(first, kept.find_last_not_of(' ') - first + 1);
+}
+
+// Keeps what the checks key their groups on, and the rest for the findings.
+void KeepFields(const ExifRecord& record, Frame* frame) {
+  frame->focal_length_in_35mm_film = record.focal_length_in_35mm_film;
+  frame->pixel_x_dimension = record.pixel_x_dimension;
+  frame->pixel_y_dimension = record.pixel_y_dimension;
+  frame->latitude = record.gps.latitude;
+  frame->longitude = record.gps.longitude;
+  frame->altitude = record.gps.altitude;
+  frame->make = record.make.c_str();  // up to the first NUL, if any
+
+  FrameFacts& facts = frame->facts;
+  facts.exif = true;
+  facts.make = frame->make;
+  facts.model = FactText(record.model, &facts.texts_cut);
+  facts.lens = FactText(record.lens.lens_model, &facts.texts_cut);
+  facts.width = record.pixel_x_dimension;
+  facts.height = record.pixel_y_dimension;
+  facts.focal_35mm = record.focal_length_in_35mm_film;
+  if (record.focal_length > 0) facts.focal_mm = record.focal_length;
+  if (record.exposure_time > 0) facts.exposure_time = record.exposure_time;
+  facts.time = ParseCaptureTime(record.date_time_original, record.sub_sec_time_original, "");
+  facts.latitude = record.gps.latitude;
+  facts.longitude = record.gps.longitude;
+  facts.latitude_ref = record.gps.latitude_dms.ref_letter;
+  facts.longitude_ref = record.gps.longitude_dms.ref_letter;
+  facts.gps_altitude_ref = record.gps.altitude_ref;
+}
+
+}  // namespace
+
+std::optional<CaptureTime> ParseCaptureTime(const std::string& date_time,
+                                            const std::string& sub_seconds,
+                                            const std::string& offset) {
+  // "YYYY:MM:DD HH:MM:SS"; some writers use '-' in the date.
+  const std::string text = Trimmed(date_time);
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  if (text.size() != 19 || !Digits(text, 0, 4, &year) || !Digits(text, 5, 2, &month) ||
+      !Digits(text, 8, 2, &day) || !Digits(text, 11, 2, &hour) || !Digits(text, 14, 2, &minute) ||
+      !Digits(text, 17, 2, &second)) {
+    return std::nullopt;
+  }
+  const char date_mark = text[4];
+  if ((date_mark != ':' && date_mark != '-') || text[7] != date_mark || text[10] != ' ' ||
+      text[13] != ':' || text[16] != ':') {
+    return std::nullopt;
+  }
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
+      hour > 23 || minute > 59 || second > 60) {
+    return std::nullopt;
+  }
+  CaptureTime time;
+  time.clock_seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  const std::string fraction = Trimmed(sub_seconds);
+  std::uint32_t nanoseconds = 0;
+  std::size_t digits = 0;
+  for (; digits < fraction.size() && fraction[digits] >= '0' && fraction[digits] <= '9'; ++digits) {
+    if (digits < 9)
+      nanoseconds = nanoseconds * 10 + static_cast<std::uint32_t>(fraction[digits] - '0');
+  }
+  if (digits > 0 && digits == fraction.size()) {
+    const std::size_t used = digits < 9 ? digits : 9;
+    for (std::size_t k = used; k < 9; ++k) nanoseconds *= 10;
+    time.nanoseconds = nanoseconds;
+    time.fraction_digits = static_cast<std::uint8_t>(used);
+  }
+  // "+08:00", "-05:30"; "   :  " and anything else say nothing.
+  const std::string zone = Trimmed(offset);
+  int zone_hours = 0, zone_minutes = 0;
+  if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && zone[3] == ':' &&
+      Digits(zone, 1, 2, &zone_hours) && Digits(zone, 4, 2, &zone_minutes) && zone_hours <= 14 &&
+      zone_minutes <= 59) {
+    const int minutes = zone_hours * 60 + zone_minutes;
+    time.offset_minutes = static_cast<std::int16_t>(zone[0] == '-' ? -minutes : minutes);
+  }
+  return time;
+}
+
+std::optional<ByteRequest> DecodeFrame(const FileBytes& parts, Frame* frame) {
+  ExifRecord record;
+  ByteRequest more;
+  frame->result = record.read_jpeg(parts, &more);
+  if (frame->result == exif_result::needs_more_bytes) return more;
+  frame->facts = FrameFacts();
+  frame->facts.file_size = parts.size;
+  if (frame->result != exif_result::ok) return std::nullopt;
+  KeepFields(record, frame);
+
+  // The thumbnail's place, found in the head; the page reads it later.
+  ThumbnailPlace place;
+  bool needs_more = false;
+  if (find_thumbnail(parts.head, parts.head_size, parts.size, &place, &needs_more)) {
+    frame->thumbnail = place;
+  } else if (needs_more && parts.head_size < kLongestExifHead && parts.head_size < parts.size) {
+    // IFD1 lies past the head: grow the head to hold the longest EXIF
+    // segment a camera writes first.
+    return ByteRequest{false, parts.head_size, kLongestExifHead};
+  }
+  return std::nullopt;
+}

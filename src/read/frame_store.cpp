@@ -1,0 +1,113 @@
+// Reading each frame once: the reads behind the store, what is kept of each
+// frame, and the head the survey's frames teach.
+#include "read/frame_store.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "read/file_parts.h"
+#include "read/frame_decode.h"
+
+namespace {
+
+// What a frame's first read takes before the survey has shown more. A
+// camera writes its EXIF block straight after the start of the file, with
+// its thumbnail's end marker in it, so the head alone usually settles the
+// answer; the reader asks for the tail (4 KiB leave room for padding a
+// writer puts after the end marker) or the exact bytes it lacks otherwise,
+// and the answer is the whole file's. The build may set another head size,
+// so that the bench can tune this one.
+#ifndef EXIFCHECK_HEAD_BYTES
+#define EXIFCHECK_HEAD_BYTES 16384
+#endif
+constexpr std::uint32_t kHeadBytes = EXIFCHECK_HEAD_BYTES;
+constexpr std::uint32_t kTailBytes = 4 * 1024;
+// The most a learned head may take: two segments of 64 KiB at most, and
+// what a few small ones before them hold. One odd frame early in a survey
+// costs the others no more than this.
+constexpr std::uint32_t kLargestHead = 132 * 1024;
+// Heads are whole pages: the storage reads pages in any case.
+constexpr std::uint32_t kPage = 4096;
+// Frames read ahead of the one asked for: requests in flight on storage
+// that makes each one wait. The bench tunes it as it tunes the head.
+#ifndef EXIFCHECK_READ_AHEAD
+#define EXIFCHECK_READ_AHEAD 32
+#endif
+constexpr std::size_t kReadAhead = EXIFCHECK_READ_AHEAD;
+
+// Runs on whichever thread reads the frame; writes only its own answer.
+reading::Listed<Frame> ReadFrame(const std::string& path, std::uint32_t head, bool* waited) {
+  reading::Listed<Frame> listed;
+  Frame& frame = listed.value;
+  listed.result = reading::ReadFileParts(
+      path, head, kTailBytes,
+      [&frame](const FileBytes& parts) { return DecodeFrame(parts, &frame); }, &listed.why, waited);
+  if (listed.result != platform::FileRead::kRead) frame = Frame();  // nothing derived is kept
+  return listed;
+}
+
+// The folder part of a path: frames of one folder share it.
+std::string FolderOf(const std::string& path) {
+  const std::size_t separator = path.find_last_of(platform::kPathSeparators);
+  return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+}  // namespace
+
+const std::uint32_t kFrameHeadBytes = kHeadBytes;
+const std::size_t kFramesInFlight = kReadAhead;
+
+FrameStore::FrameStore(const ImageList& images) : FrameStore(images, kReadAhead) {}
+
+FrameStore::FrameStore(const ImageList& images, std::size_t window)
+    : images_(&images), window_(window), frames_(images.size()), head_(kHeadBytes) {
+  // Folders are numbered as they are first met: a listing goes depth
+  // first, so one folder's files need not stand together.
+  std::map<std::string, std::size_t> folders;
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const auto found = folders.emplace(FolderOf(images[i]), folders.size()).first;
+    frames_[i].facts.folder = found->second;
+  }
+}
+
+void FrameStore::Learn(const Frame& frame) {
+  if (frame.metadata_end <= head_ || frame.metadata_end > kLargestHead) return;
+  head_ = (frame.metadata_end + kPage - 1) / kPage * kPage;
+  reads_->RaiseHead(head_);
+}
+
+const Frame& FrameStore::Fetch(std::size_t index) {
+  if (fetched_ == 0 && !reads_ && !frames_.empty()) {
+    const ImageList* images = images_;
+    reads_ = std::make_unique<reading::ListReads<Frame>>(
+        images->size(), window_, head_, [images](std::size_t i, std::uint32_t head, bool* waited) {
+          return ReadFrame((*images)[i], head, waited);
+        });
+  }
+  for (; fetched_ <= index; ++fetched_) {
+    reading::Listed<Frame> listed = reads_->Await(fetched_);
+    Frame& frame = frames_[fetched_];
+    const std::size_t folder = frame.facts.folder;
+    frame = std::move(listed.value);
+    frame.facts.folder = folder;
+    frame.fetched = true;
+    frame.read = listed.result;
+    if (listed.result != platform::FileRead::kRead) {
+      why_[fetched_] = std::move(listed.why);
+    } else {
+      Learn(frame);
+    }
+  }
+  // The threads have ended with the last frame; nothing is left to read.
+  if (fetched_ == frames_.size()) reads_.reset();
+  return frames_[index];
+}
+
+void FrameStore::FetchAll() {
+  if (!frames_.empty()) Fetch(frames_.size() - 1);
+}
+
+std::string FrameStore::WhyNotRead(std::size_t index) const {
+  const auto found = why_.find(index);
+  return found == why_.end() ? std::string() : found->second;
+}
