@@ -7,7 +7,7 @@
 #   scripts/setup.sh --all      also everything the full CI run uses
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev rapidjson-dev locales)
+packages=(cmake make g++ libgtest-dev rapidjson-dev locales strace)
 if [[ "${1:-}" == "--all" ]]; then
   packages+=(clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 git g++-mingw-w64-x86-64 wine64)
   # The packages stage: the .deb's checks, the manual page's render, the zip's unpacking.

@@ -22,6 +22,9 @@ struct ToolOptions {
   // POSIX, when the tests run as root: run as the user "nobody", for whom
   // permissions still count. Ignored elsewhere.
   bool unprivileged = false;
+  // POSIX: a command that runs the tool (strace and its options, say),
+  // found on the PATH, with the tool and its arguments after it.
+  std::vector<std::string> wrapper;
 };
 
 /// Runs exifcheck with `args` (the program name is added) and no input.

@@ -34,7 +34,8 @@ ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options
     tool = copy;
   }
 
-  std::vector<std::string> argv_text{tool};
+  std::vector<std::string> argv_text = options.wrapper;
+  argv_text.push_back(tool);
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : argv_text) argv.push_back(&a[0]);
@@ -56,7 +57,7 @@ ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options
     if (drop_root && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
       _exit(126);
     }
-    execv(tool.c_str(), argv.data());
+    execvp(argv_text[0].c_str(), argv.data());
     _exit(127);
   }
   int wait_status = 0;
