@@ -22,7 +22,7 @@ stages=(
   report-page     # exifcheck-report.html from both builds in headless chromium: the DOM, nothing loaded
   packages        # scripts/release.sh: the .deb installed and run, the zip's check-survey.bat under Wine
   linux-plain-read  # the suite again, reading every image file whole
-  clang-tidy      # static analysis over src/ (.clang-tidy), layout of src/ and tests/ (.clang-format)
+  clang-tidy      # static analysis over src/ (.clang-tidy), clang's thread-safety analysis, layout (.clang-format)
   fuzz            # each libFuzzer target for 60 s from the seed corpus
 )
 
