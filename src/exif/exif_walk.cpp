@@ -109,8 +109,8 @@ void set_flash(const DirectoryEntry& e, ExifRecord& r) {
   r.flash_mode = static_cast<uint16_t>((v >> 3) & 3);
 }
 
-// Focal range then F numbers; a short list sets what it has.
-void set_lens_specification(const DirectoryEntry& e, LensData& lens) {
+// LensInfo: focal range then F numbers; a short list sets what it has.
+void set_lens_info(const DirectoryEntry& e, LensData& lens) {
   const auto* rationals = std::get_if<std::vector<Rational>>(&e.value);
   if (rationals == nullptr) return;
   double* const targets[] = {&lens.shortest_focal_length, &lens.longest_focal_length,
@@ -159,7 +159,7 @@ void apply_exif_entry(const DirectoryEntry& e, ExifRecord& r) {
     case 0xA20F: set_rational(e, r.lens.focal_plane_y_resolution); break;
     case 0xA210: set_short(e, r.lens.focal_plane_resolution_unit); break;
     case 0xA405: set_short(e, r.focal_length_in_35mm_film); break;
-    case 0xA432: set_lens_specification(e, r.lens); break;
+    case 0xA432: set_lens_info(e, r.lens); break;
     case 0xA433: set_text(e, r.lens.lens_make); break;
     case 0xA434: set_text(e, r.lens.lens_model); break;
     default: break;

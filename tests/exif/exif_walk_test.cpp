@@ -136,7 +136,7 @@ TEST(ExifWalk, Ifd0AndExifTables) {
   }
 }
 
-TEST(ExifWalk, LensSpecificationSetsWhatItHas) {
+TEST(ExifWalk, LensInfoSetsWhatItHas) {
   const std::vector<Fraction> all = {{24, 1}, {70, 1}, {28, 10}, {40, 10}, {99, 1}};
   for (size_t k = 1; k <= all.size(); ++k) {
     TiffLayout layout;
