@@ -19,7 +19,7 @@ constexpr uint64_t kMaxFillBytes = 1024;
 // start of its payload, so one read settles the segment and its
 // identifier; asking for just the bytes missing would cost a read for the
 // header and another for the identifier, each a wait on a cold disk.
-constexpr uint64_t kRequestSize = 64 * 1024;
+constexpr uint64_t kRequestSize = uint64_t{64} * 1024;
 constexpr unsigned char kExifIdentifier[] = {'E', 'x', 'i', 'f', 0, 0};
 constexpr unsigned char kApp1 = 0xE1;
 
