@@ -7,6 +7,11 @@
 // exactly its size, so a read past one is a heap overflow the sanitizer
 // reports.
 //
+// The segment walk that finds the EXIF and XMP segments is held to the
+// same: over head and tail it answers as over the whole file or names bytes
+// no part holds whole, and given those as a piece it ends in the whole
+// file's answer, within a request for each segment it may walk.
+//
 // Input: two 16-bit selectors (least significant byte first) that pick the
 // head and the tail size among 0 to the file's size, then the file.
 #include <cstddef>
@@ -14,9 +19,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "exif/exif_record.h"
+#include "exif/jpeg_segments.h"
 #include "exif/record_dump.h"
 #include "support/read_requests.h"
 
@@ -36,6 +43,39 @@ bool NamesMissingBytes(const ByteRequest& r, const FileBytes& f) {
   if (r.from >= r.to || r.to > f.size) return false;
   return (r.from <= f.head_size && r.to > f.head_size) ||
          bytes_at(f, r.from, r.to - r.from) == nullptr;
+}
+bool SamePlace(const std::optional<SegmentPlace>& a, const std::optional<SegmentPlace>& b) {
+  if (!a || !b) return !a && !b;
+  return a->marker == b->marker && a->payload == b->payload && a->payload_size == b->payload_size;
+}
+
+void CheckSegments(const unsigned char* file, size_t length, FileBytes parts) {
+  MetadataSegments whole;
+  if (!find_metadata_segments(WholeFile(file, static_cast<uint32_t>(length)), &whole)) {
+    std::abort();
+  }
+  std::vector<std::unique_ptr<unsigned char[]>> blocks;
+  std::vector<FilePiece> pieces;
+  for (int asked = 0; asked <= 66; ++asked) {
+    parts.pieces = pieces.data();
+    parts.piece_count = pieces.size();
+    MetadataSegments found;
+    ByteRequest r;
+    if (find_metadata_segments(parts, &found, &r)) {
+      if (!SamePlace(found.exif, whole.exif) || !SamePlace(found.xmp, whole.xmp) ||
+          found.metadata_end != whole.metadata_end) {
+        std::abort();
+      }
+      return;
+    }
+    if (r.end_marker || r.from >= r.to || r.to > length ||
+        bytes_at(parts, r.from, r.to - r.from) != nullptr) {
+      std::abort();
+    }
+    blocks.push_back(Copy(file + r.from, r.to - r.from));
+    pieces.push_back(FilePiece{r.from, blocks.back().get(), r.to - r.from});
+  }
+  std::abort();
 }
 }  // namespace
 
@@ -70,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       got = parts.read_jpeg(whole_block.get(), static_cast<uint32_t>(length));
     }
     if (got != expected || Dump(parts) != Dump(whole)) std::abort();
+    CheckSegments(whole_block.get(), length, parts_given);
   }
 
   // As the checks read: the head, then what the reader asks for.

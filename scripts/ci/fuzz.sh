@@ -9,7 +9,7 @@ cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelW
 cmake --build build/fuzz -j "$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for target in read_jpeg decode_entry partial_read settings; do
+for target in read_jpeg decode_entry partial_read settings thumbnail xmp_packet; do
   # The copy grows as the fuzzer finds new inputs; the committed seeds stay few.
   corpus=build/fuzz/corpus/$target
   rm -rf "$corpus" && mkdir -p "$corpus" && cp fuzz/corpus/"$target"/* "$corpus"/

@@ -53,6 +53,12 @@ struct GpsPosition {
   double dop = 0.0;
   DmsAngle latitude_dms;
   DmsAngle longitude_dms;
+  /// Whether three rationals were read into the coordinate: a latitude of
+  /// 0.0 is then the equator, not a missing entry.
+  bool latitude_given = false;
+  bool longitude_given = false;
+  /// Whether an altitude rational was read (a reference alone is not one).
+  bool altitude_given = false;
 };
 
 struct LensData {
@@ -81,6 +87,7 @@ struct ExifRecord {
   std::string date_time_original;
   std::string date_time_digitized;
   std::string sub_sec_time_original;
+  std::string offset_time_original;  ///< e.g. "+08:00", the zone of date_time_original
   std::string copyright;
   double exposure_time = 0.0;  ///< seconds
   double f_number = 0.0;
@@ -97,6 +104,7 @@ struct ExifRecord {
   uint16_t metering_mode = 0;
   uint32_t pixel_x_dimension = 0;
   uint32_t pixel_y_dimension = 0;
+  std::string body_serial_number;
   GpsPosition gps;
   LensData lens;
 

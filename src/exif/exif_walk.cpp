@@ -109,8 +109,8 @@ void set_flash(const DirectoryEntry& e, ExifRecord& r) {
   r.flash_mode = static_cast<uint16_t>((v >> 3) & 3);
 }
 
-// Focal range then F numbers; a short list sets what it has.
-void set_lens_specification(const DirectoryEntry& e, LensData& lens) {
+// LensInfo: focal range then F numbers; a short list sets what it has.
+void set_lens_info(const DirectoryEntry& e, LensData& lens) {
   const auto* rationals = std::get_if<std::vector<Rational>>(&e.value);
   if (rationals == nullptr) return;
   double* const targets[] = {&lens.shortest_focal_length, &lens.longest_focal_length,
@@ -146,6 +146,7 @@ void apply_exif_entry(const DirectoryEntry& e, ExifRecord& r) {
     case 0x8827: set_short(e, r.iso_speed_ratings); break;
     case 0x9003: set_text(e, r.date_time_original); break;
     case 0x9004: set_text(e, r.date_time_digitized); break;
+    case 0x9011: set_text(e, r.offset_time_original); break;
     case 0x9201: set_rational(e, r.shutter_speed_value); break;
     case 0x9204: set_rational(e, r.exposure_bias_value); break;
     case 0x9206: set_rational(e, r.subject_distance); break;
@@ -159,7 +160,8 @@ void apply_exif_entry(const DirectoryEntry& e, ExifRecord& r) {
     case 0xA20F: set_rational(e, r.lens.focal_plane_y_resolution); break;
     case 0xA210: set_short(e, r.lens.focal_plane_resolution_unit); break;
     case 0xA405: set_short(e, r.focal_length_in_35mm_film); break;
-    case 0xA432: set_lens_specification(e, r.lens); break;
+    case 0xA431: set_text(e, r.body_serial_number); break;
+    case 0xA432: set_lens_info(e, r.lens); break;
     case 0xA433: set_text(e, r.lens.lens_make); break;
     case 0xA434: set_text(e, r.lens.lens_model); break;
     default: break;
@@ -186,7 +188,7 @@ void apply_gps_reference(const EntryHeader& e, char negative, DmsAngle& dms, dou
 
 // Returns false when the rationals fit the payload but are not at hand.
 bool apply_gps_coordinate(const Payload& p, const EntryHeader& e, char negative, DmsAngle& dms,
-                          double& coordinate) {
+                          double& coordinate, bool& given) {
   if (!is_rational_format(e.format) || e.count != 3) return true;
   const std::optional<uint64_t> start = rationals_at(p, e, 3);
   if (!start) return true;
@@ -198,6 +200,7 @@ bool apply_gps_coordinate(const Payload& p, const EntryHeader& e, char negative,
   dms.seconds = rational_value(at + 2 * kRationalSize, p.little_endian);
   coordinate = (dms.minutes / 60 + dms.degrees) + dms.seconds / 3600;
   if (dms.ref_letter == negative) coordinate = -coordinate;
+  given = true;
   return true;
 }
 
@@ -218,16 +221,21 @@ bool apply_gps_entry(const Payload& p, const EntryHeader& e, GpsPosition& gps) {
   std::optional<double> value;
   switch (e.tag) {
     case 0x0001: apply_gps_reference(e, 'S', gps.latitude_dms, gps.latitude); return true;
-    case 0x0002: return apply_gps_coordinate(p, e, 'S', gps.latitude_dms, gps.latitude);
+    case 0x0002:
+      return apply_gps_coordinate(p, e, 'S', gps.latitude_dms, gps.latitude, gps.latitude_given);
     case 0x0003: apply_gps_reference(e, 'W', gps.longitude_dms, gps.longitude); return true;
-    case 0x0004: return apply_gps_coordinate(p, e, 'W', gps.longitude_dms, gps.longitude);
+    case 0x0004:
+      return apply_gps_coordinate(p, e, 'W', gps.longitude_dms, gps.longitude, gps.longitude_given);
     case 0x0005:
       gps.altitude_ref = e.first_value_byte;
       if (gps.altitude_ref == 1) gps.altitude = -gps.altitude;
       return true;
     case 0x0006:
       if (!gps_single_rational(p, e, &value)) return false;
-      if (value) gps.altitude = gps.altitude_ref == 1 ? -*value : *value;
+      if (value) {
+        gps.altitude = gps.altitude_ref == 1 ? -*value : *value;
+        gps.altitude_given = true;
+      }
       return true;
     case 0x000B:
       if (!gps_single_rational(p, e, &value)) return false;

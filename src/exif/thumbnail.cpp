@@ -17,16 +17,25 @@ bool fits(uint64_t position, uint64_t size, uint64_t length) {
   return position <= length && length - position >= size;
 }
 
-// The position of the TIFF header of the first FF E1 segment that carries
-// "Exif\0\0"; 0 when there is none.
-uint32_t find_tiff_header(const unsigned char* data, uint32_t length) {
+// Where the TIFF header of the first FF E1 segment that carries "Exif\0\0"
+// starts, and where that segment ends.
+struct ExifSegment {
+  uint32_t tiff = 0;
+  uint64_t end = 0;
+};
+
+// The first FF E1 segment that carries "Exif\0\0"; a TIFF header at 0 when
+// there is none.
+ExifSegment find_exif_segment(const unsigned char* data, uint32_t length) {
   static const unsigned char kIdentifier[] = {'E', 'x', 'i', 'f', 0, 0};
   for (uint32_t i = 2; fits(i, 4 + sizeof kIdentifier, length); ++i) {
     if (data[i] != 0xFF || data[i + 1] != 0xE1) continue;
-    if (std::memcmp(data + i + 4, kIdentifier, sizeof kIdentifier) != 0) return 0;
-    return i + 4 + static_cast<uint32_t>(sizeof kIdentifier);
+    if (std::memcmp(data + i + 4, kIdentifier, sizeof kIdentifier) != 0) return ExifSegment{};
+    // The length counts itself but not the marker.
+    const uint64_t end = uint64_t{i} + 2 + read_u16(data + i + 2, false);
+    return ExifSegment{i + 4 + static_cast<uint32_t>(sizeof kIdentifier), end};
   }
-  return 0;
+  return ExifSegment{};
 }
 
 }  // namespace
@@ -40,7 +49,8 @@ bool find_thumbnail(const unsigned char* data, uint32_t length, uint32_t file_si
     return false;
   };
   if (data == nullptr || length < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
-  const uint32_t tiff = find_tiff_header(data, length);
+  const ExifSegment segment = find_exif_segment(data, length);
+  const uint32_t tiff = segment.tiff;
   if (tiff == 0 || !within(tiff, 8)) return false;
   const unsigned char* header = data + tiff;
   const bool le = header[0] == 'I' && header[1] == 'I';
@@ -74,6 +84,12 @@ bool find_thumbnail(const unsigned char* data, uint32_t length, uint32_t file_si
     }
   }
   if (!has_offset || !has_size || size == 0 || !fits(offset, size, file_size)) return false;
+  // A camera stores the thumbnail inside the EXIF segment, so it is never
+  // more than 64 KiB; a length that reaches past the segment is a broken or
+  // hostile directory, and taking it at its word would read megabytes of
+  // the frame for a picture that is not there. The offset counts from the
+  // TIFF header, so the thumbnail cannot start before the segment.
+  if (!fits(offset, size, segment.end)) return false;
   place->offset = static_cast<uint32_t>(offset);
   place->size = static_cast<uint32_t>(size);
   return true;

@@ -16,8 +16,9 @@ struct ThumbnailPlace {
 /// `length` bytes at `data`, which must hold the file's first FF E1 segment
 /// up to its end of IFD1. False when there is none, when the directories
 /// are malformed or not within `data`, or when the thumbnail would not lie
-/// in the file. `needs_more`, when not null, is set when a directory lies
-/// past `data` but within the file: more of the file may find it.
+/// wholly inside that segment (so never more than 64 KiB) and the file.
+/// `needs_more`, when not null, is set when a directory lies past `data`
+/// but within the file: more of the file may find it.
 bool find_thumbnail(const unsigned char* data, uint32_t length, uint32_t file_size,
                     ThumbnailPlace* place, bool* needs_more = nullptr);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 
 #include "exif/exif_record.h"
 #include "exif/record_dump.h"
@@ -115,6 +116,13 @@ TEST(ExifWalk, Ifd0AndExifTables) {
        {},
        {RawEntry(0x829D, 5, 1, 0xFFFFFF00), RawEntry(0x9003, 2, 20, 40)},
        [](ExifRecord&) {}},
+      {"serial and time zone",
+       {Ascii(0xA431, "X"), Ascii(0x9011, "+01:00")},
+       {Ascii(0xA431, "4SC12345"), Ascii(0x9011, "+08:00"), Short(0xA431, {7})},
+       [](ExifRecord& r) {
+         r.body_serial_number = "4SC12345";
+         r.offset_time_original = "+08:00";
+       }},
       {"flash 0x19",
        {},
        {Short(0x9209, {0x19})},
@@ -136,7 +144,7 @@ TEST(ExifWalk, Ifd0AndExifTables) {
   }
 }
 
-TEST(ExifWalk, LensSpecificationSetsWhatItHas) {
+TEST(ExifWalk, LensInfoSetsWhatItHas) {
   const std::vector<Fraction> all = {{24, 1}, {70, 1}, {28, 10}, {40, 10}, {99, 1}};
   for (size_t k = 1; k <= all.size(); ++k) {
     TiffLayout layout;
@@ -150,34 +158,47 @@ TEST(ExifWalk, LensSpecificationSetsWhatItHas) {
   }
 }
 
-TEST(ExifWalk, GpsSignsAndReferences) {
+TEST(ExifWalk, GpsSignsReferencesAndWhatWasGiven) {
   const TiffEntry lat = Rationals(0x0002, {{30, 1}, {15, 1}, {36, 1}});
   const TiffEntry alt = Rationals(0x0006, {{1234, 10}});
   const TiffEntry south = Ascii(0x0001, "S");
   const TiffEntry below = Byte(0x0005, {1});
+  const TiffEntry equator = Rationals(0x0002, {{0, 1}, {0, 1}, {0, 1}});
   const struct {
     const char* name;
     std::vector<TiffEntry> gps;
     double latitude, longitude, altitude;
     char letter;
+    const char* given;  // l: latitude, o: longitude, a: altitude
   } cases[] = {
-      {"S after", {lat, south}, -30.26, 0, 0, 'S'},
-      {"S before", {south, lat}, -30.26, 0, 0, 'S'},
-      {"S twice flips back", {south, lat, south}, 30.26, 0, 0, 'S'},
-      {"letter byte 0", {Byte(0x0001, {0}), lat}, 30.26, 0, 0, '?'},
-      {"count 2", {south, Rationals(0x0002, {{30, 1}, {15, 1}})}, 0, 0, 0, 'S'},
-      {"format short", {Short(0x0002, {30, 15, 36})}, 0, 0, 0, '?'},
-      {"rationals outside payload", {RawEntry(0x0002, 5, 3, 0xFFFFFFF0)}, 0, 0, 0, '?'},
+      {"S after", {lat, south}, -30.26, 0, 0, 'S', "l"},
+      {"S before", {south, lat}, -30.26, 0, 0, 'S', "l"},
+      {"S twice flips back", {south, lat, south}, 30.26, 0, 0, 'S', "l"},
+      {"letter byte 0", {Byte(0x0001, {0}), lat}, 30.26, 0, 0, '?', "l"},
+      {"count 2", {south, Rationals(0x0002, {{30, 1}, {15, 1}})}, 0, 0, 0, 'S', ""},
+      {"format short", {Short(0x0002, {30, 15, 36})}, 0, 0, 0, '?', ""},
+      {"rationals outside payload", {RawEntry(0x0002, 5, 3, 0xFFFFFFF0)}, 0, 0, 0, '?', ""},
       {"west, unsigned SRATIONAL",
        {Ascii(0x0003, "W"), Rationals(0x0004, {{0xFFFFFFFF, 1}, {0, 1}, {0, 0}}, 10)},
        0,
        -4294967295.0,
        0,
-       '?'},
-      {"below sea level after", {alt, below}, 0, 0, -123.4, '?'},
-      {"below sea level before", {below, alt}, 0, 0, -123.4, '?'},
-      {"altitude ref 2", {Byte(0x0005, {2}), alt}, 0, 0, 123.4, '?'},
-      {"timestamp ignored", {Rationals(0x0007, {{1, 1}, {2, 1}, {3, 1}})}, 0, 0, 0, '?'},
+       '?',
+       "o"},
+      {"zeros are given",
+       {equator, Rationals(0x0004, {{0, 1}, {0, 1}, {0, 1}}), Rationals(0x0006, {{0, 1}})},
+       0,
+       0,
+       0,
+       '?',
+       "loa"},
+      {"below sea level after", {alt, below}, 0, 0, -123.4, '?', "a"},
+      {"below sea level before", {below, alt}, 0, 0, -123.4, '?', "a"},
+      {"altitude ref alone", {below}, 0, 0, 0, '?', ""},
+      {"altitude as short", {Short(0x0006, {100})}, 0, 0, 0, '?', ""},
+      {"altitude outside payload", {RawEntry(0x0006, 5, 1, 0xFFFFFFF0)}, 0, 0, 0, '?', ""},
+      {"altitude ref 2", {Byte(0x0005, {2}), alt}, 0, 0, 123.4, '?', "a"},
+      {"timestamp ignored", {Rationals(0x0007, {{1, 1}, {2, 1}, {3, 1}})}, 0, 0, 0, '?', ""},
   };
   for (const auto& c : cases) {
     for (bool le : {true, false}) {
@@ -188,6 +209,10 @@ TEST(ExifWalk, GpsSignsAndReferences) {
       EXPECT_DOUBLE_EQ(gps.longitude, c.longitude) << c.name;
       EXPECT_DOUBLE_EQ(gps.altitude, c.altitude) << c.name;
       EXPECT_EQ(gps.latitude_dms.ref_letter, c.letter) << c.name;
+      const std::string given = c.given;
+      EXPECT_EQ(gps.latitude_given, given.find('l') != std::string::npos) << c.name;
+      EXPECT_EQ(gps.longitude_given, given.find('o') != std::string::npos) << c.name;
+      EXPECT_EQ(gps.altitude_given, given.find('a') != std::string::npos) << c.name;
     }
   }
 }

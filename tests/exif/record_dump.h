@@ -18,13 +18,14 @@ inline std::string Dump(const ExifRecord& r) {
   o.precision(17);
   DumpFields(o, r.little_endian, r.image_description, r.make, r.model, r.orientation,
              r.bits_per_sample, r.software, r.date_time, r.date_time_original,
-             r.date_time_digitized, r.sub_sec_time_original, r.copyright, r.exposure_time,
-             r.f_number, r.exposure_program, r.iso_speed_ratings, r.shutter_speed_value,
-             r.exposure_bias_value, r.subject_distance, r.focal_length, r.focal_length_in_35mm_film,
-             r.flash_fired, r.flash_return, r.flash_mode, r.metering_mode, r.pixel_x_dimension,
-             r.pixel_y_dimension);
+             r.date_time_digitized, r.sub_sec_time_original, r.offset_time_original, r.copyright,
+             r.exposure_time, r.f_number, r.exposure_program, r.iso_speed_ratings,
+             r.shutter_speed_value, r.exposure_bias_value, r.subject_distance, r.focal_length,
+             r.focal_length_in_35mm_film, r.flash_fired, r.flash_return, r.flash_mode,
+             r.metering_mode, r.pixel_x_dimension, r.pixel_y_dimension, r.body_serial_number);
   const GpsPosition& g = r.gps;
-  DumpFields(o, g.latitude, g.longitude, g.altitude, int{g.altitude_ref}, g.dop);
+  DumpFields(o, g.latitude, g.longitude, g.altitude, int{g.altitude_ref}, g.dop, g.latitude_given,
+             g.longitude_given, g.altitude_given);
   for (const DmsAngle& a : {g.latitude_dms, g.longitude_dms})
     DumpFields(o, a.degrees, a.minutes, a.seconds, a.ref_letter);
   const LensData& l = r.lens;

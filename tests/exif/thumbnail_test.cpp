@@ -59,4 +59,49 @@ TEST(Thumbnail, FoundWhereIfd1SaysAndNowhereElse) {
   }
 }
 
+// IFD1 names any place at all; only one wholly inside the EXIF segment is
+// taken, however large the file, so no directory makes the page read more
+// than the segment.
+TEST(Thumbnail, RefusedUnlessWhollyInsideTheExifSegment) {
+  const auto with_place = [](uint32_t offset, uint32_t size) {
+    TiffLayout layout = SurveyLayout(SurveyFrame());
+    layout.ifd1 = std::vector<TiffEntry>{Long(0x0201, {offset}), Long(0x0202, {size})};
+    return JpegFile({Soi(), App1Exif(layout), StartOfFrame(64, 48), ScanData(3000), Eoi()});
+  };
+  const Bytes probe = with_place(0, 0);
+  const Bytes marker = {0xFF, 0xE1};
+  const auto app1 = static_cast<uint32_t>(
+      std::search(probe.begin(), probe.end(), marker.begin(), marker.end()) - probe.begin());
+  const uint32_t tiff = app1 + 10;
+  const uint32_t segment_end = app1 + 2 + (uint32_t{probe[app1 + 2]} << 8U | probe[app1 + 3]);
+  const uint32_t payload = segment_end - (app1 + 4);
+  const uint32_t large_file = 20000000;
+  const struct {
+    const char* what;
+    uint32_t offset;  // from the TIFF header, as IFD1 stores it
+    uint32_t size;
+    bool found;
+  } cases[] = {
+      {"the segment's last bytes", segment_end - tiff - 100, 100, true},
+      {"one byte past the segment", segment_end - tiff - 99, 100, false},
+      {"18 MB from the TIFF header", 0, 18000000, false},
+      {"longer than the payload", 0, payload + 1, false},
+      {"in the scan after the segment", segment_end - tiff + 20, 100, false},
+      {"offset that would wrap", 0xFFFFFFF0, 0x20, false},
+  };
+  for (const auto& c : cases) {
+    const Bytes file = with_place(c.offset, c.size);
+    ThumbnailPlace place;
+    bool more = false;
+    EXPECT_EQ(
+        find_thumbnail(file.data(), static_cast<uint32_t>(file.size()), large_file, &place, &more),
+        c.found)
+        << c.what;
+    EXPECT_FALSE(more) << c.what;
+    if (c.found) {
+      EXPECT_EQ(place.offset, tiff + c.offset) << c.what;
+    }
+  }
+}
+
 }  // namespace

@@ -296,7 +296,7 @@ TiffLayout SurveyLayout(const SurveyFrame& frame) {
                                        Long(0xA002, {frame.width}),
                                        Long(0xA003, {frame.height}),
                                        Short(0xA405, {frame.focal_35mm}),
-                                       Rationals(0xA432, frame.lens_specification)};
+                                       Rationals(0xA432, frame.lens_info)};
   if (frame.gps) layout.gps = GpsEntries(*frame.gps);
   return layout;
 }

@@ -128,7 +128,7 @@ struct SurveyFrame {
   Fraction exposure_time{1, 1000};  ///< seconds
   uint16_t iso = 100;
   /// Shortest and longest focal length, then their F numbers.
-  std::vector<Fraction> lens_specification{{88, 10}, {88, 10}, {28, 10}, {28, 10}};
+  std::vector<Fraction> lens_info{{88, 10}, {88, 10}, {28, 10}, {28, 10}};
 };
 
 /// The TIFF layout of a survey frame, for tests that alter a detail.
