@@ -250,19 +250,27 @@ std::vector<bool> LineStarts(const std::vector<PlanePoint>& track) {
   std::vector<bool> starts(track.size(), false);
   if (track.empty()) return starts;
   starts[0] = true;
-  std::size_t first = 0;
+  // Courses run from the last frame that kept the line on its own step: a
+  // frame let pass as noise does not bend the course of the next step.
+  std::size_t first = 0, anchor = 0;
   for (std::size_t k = 1; k < track.size(); ++k) {
-    const PlanePoint before = track[k - 1];
+    const PlanePoint before = track[anchor];
     // A line of one frame, or of frames at one spot, takes any course.
-    if (Distance(track[first], before) == 0 || Distance(before, track[k]) == 0) continue;
+    if (Distance(track[first], before) == 0 || Distance(before, track[k]) == 0) {
+      anchor = k;
+      continue;
+    }
     const double course = CourseDegrees(track[first], before);
-    if (AngleBetween(CourseDegrees(before, track[k]), course) <= kTurnDegrees) continue;
+    if (AngleBetween(CourseDegrees(before, track[k]), course) <= kTurnDegrees) {
+      anchor = k;
+      continue;
+    }
     if (k + 1 < track.size() && Distance(before, track[k + 1]) > 0 &&
         AngleBetween(CourseDegrees(before, track[k + 1]), course) <= kTurnDegrees) {
       continue;
     }
     starts[k] = true;
-    first = k;
+    first = anchor = k;
   }
   return starts;
 }

@@ -38,8 +38,9 @@ double FootprintAlongCourse(double across, double along, double course, double y
 /// Where the lines of one flight start, over its usable positions in
 /// capture-time order: true at each frame whose course from the one before
 /// leaves the line's course (from its first frame to the frame before) by
-/// more than kTurnDegrees, unless the course from that frame to the next
-/// one keeps it: a single frame off by its GPS noise breaks no line.
+/// more than kTurnDegrees, unless the course from the frame before to the
+/// next one keeps it: a single frame off by its GPS noise breaks no line,
+/// and the step after it is measured from the frame before it.
 std::vector<bool> LineStarts(const std::vector<PlanePoint>& track);
 
 /// `gap_before`, `gsd_outlier`, `low_overlap` and `blur_risk`, and each

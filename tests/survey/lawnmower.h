@@ -144,6 +144,22 @@ inline Lawnmower FlyLawnmower(const LawnmowerPlan& plan) {
   return survey;
 }
 
+/// Frames flown north at `speed` m/s, one at each of `along` metres.
+inline std::vector<FrameFacts> StraightLine(const std::vector<double>& along, double speed = 6.0) {
+  std::vector<FrameFacts> frames;
+  for (double metres : along) frames.push_back(FrameAt(0, metres, metres / speed, frames.size()));
+  return frames;
+}
+
+/// The frames `found` names with `id`.
+inline std::vector<std::size_t> NamedBy(const SurveyFindings& found, Finding id) {
+  std::vector<std::size_t> named;
+  for (std::size_t i = 0; i < found.frames.size(); ++i) {
+    if (Names(found.frames[i].findings, id)) named.push_back(i);
+  }
+  return named;
+}
+
 /// Frame and the findings naming it, for every named frame.
 inline std::vector<std::pair<std::size_t, FindingSet>> NamedFrames(const SurveyFindings& found) {
   std::vector<std::pair<std::size_t, FindingSet>> named;
