@@ -25,24 +25,23 @@ bool OverStdLimit(const std::optional<double>& value) {
 }  // namespace
 
 void FindDuplicates(const std::vector<FrameFacts>& frames, SurveyFindings* out) {
-  std::vector<std::size_t> order;
+  using Keyed = std::pair<decltype(CaptureKey(FrameFacts())), std::size_t>;
+  std::vector<Keyed> keyed;
   for (std::size_t i = 0; i < frames.size(); ++i) {
-    if (frames[i].exif) order.push_back(i);
+    if (frames[i].exif) keyed.emplace_back(CaptureKey(frames[i]), i);
   }
-  if (order.empty()) {
+  if (keyed.empty()) {
     NoData(out, Finding::kDuplicate, "no frame was read", "没有读到任何影像的 EXIF");
     return;
   }
   HasData(out, Finding::kDuplicate);
   // Sorting brings equal captures together, the earliest first: no frame is
   // compared with more than its neighbours in this order.
-  std::stable_sort(order.begin(), order.end(), [&frames](std::size_t a, std::size_t b) {
-    return CaptureKey(frames[a]) < CaptureKey(frames[b]);
-  });
-  std::size_t first = order[0];
-  for (std::size_t k = 1; k < order.size(); ++k) {
-    const std::size_t i = order[k];
-    if (CaptureKey(frames[i]) != CaptureKey(frames[first])) {
+  std::sort(keyed.begin(), keyed.end());
+  std::size_t first = keyed[0].second;
+  for (std::size_t k = 1; k < keyed.size(); ++k) {
+    const std::size_t i = keyed[k].second;
+    if (keyed[k].first != keyed[k - 1].first) {
       first = i;
       continue;
     }

@@ -11,6 +11,12 @@ namespace {
 
 constexpr double kRadians = 3.14159265358979323846 / 180.0;
 
+// How far `p` lies from the line through `on` along `course`.
+double OffTheLine(PlanePoint on, double course, PlanePoint p) {
+  const double ux = std::sin(course * kRadians), uy = std::cos(course * kRadians);
+  return std::fabs((p.x - on.x) * uy - (p.y - on.y) * ux);
+}
+
 // What judging the lines of a flight looks up about any frame.
 struct Survey {
   const std::vector<FrameFacts>& frames;
@@ -82,17 +88,24 @@ void JudgeLine(Survey& s, const std::vector<std::size_t>& line, SurveyFindings* 
 }
 
 // Ground speed from the frames before and after in the flight, times the
-// exposure, in pixels of the frame's own ground sample distance.
-void JudgeBlur(Survey& s, const std::vector<std::size_t>& track, SurveyFindings* out) {
+// exposure, in pixels of the frame's own ground sample distance. A frame
+// aside is no neighbour: its position is not to be trusted.
+void JudgeBlur(Survey& s, const std::vector<std::size_t>& track,
+               const std::vector<LinePlace>& places, SurveyFindings* out) {
+  auto steady = [&places](std::size_t k) { return places[k] != LinePlace::kAside; };
   for (std::size_t k = 0; k < track.size(); ++k) {
     const std::size_t i = track[k];
     const FrameFacts& f = s.frames[i];
-    if (!s.gsd[i] || !f.exposure_time || track.size() < 2) continue;
-    const std::size_t before = track[k == 0 ? 0 : k - 1];
-    const std::size_t after = track[k + 1 == track.size() ? k : k + 1];
-    const double seconds = SecondsBetween(*s.frames[before].time, *s.frames[after].time);
+    if (!s.gsd[i] || !f.exposure_time) continue;
+    std::size_t before = k, after = k;
+    if (k >= 1 && steady(k - 1)) before = k - 1;
+    if (k >= 2 && !steady(k - 1)) before = k - 2;
+    if (k + 1 < track.size() && steady(k + 1)) after = k + 1;
+    if (k + 2 < track.size() && !steady(k + 1)) after = k + 2;
+    const double seconds =
+        SecondsBetween(*s.frames[track[before]].time, *s.frames[track[after]].time);
     if (seconds <= 0) continue;
-    const double speed = Distance(*s.usable[before], *s.usable[after]) / seconds;
+    const double speed = Distance(*s.usable[track[before]], *s.usable[track[after]]) / seconds;
     const double pixels = speed * *f.exposure_time / *s.gsd[i];
     out->frames[i].blur_px = pixels;
     s.any_blur = true;
@@ -100,13 +113,14 @@ void JudgeBlur(Survey& s, const std::vector<std::size_t>& track, SurveyFindings*
   }
 }
 
-// The runs of `track` that LineStarts marks.
-std::vector<std::vector<std::size_t>> CutAtStarts(const std::vector<std::size_t>& track,
-                                                  const std::vector<bool>& starts) {
+// The runs of `track` between the frames that start lines, without the
+// frames aside.
+std::vector<std::vector<std::size_t>> CutIntoRuns(const std::vector<std::size_t>& track,
+                                                  const std::vector<LinePlace>& places) {
   std::vector<std::vector<std::size_t>> runs;
   for (std::size_t k = 0; k < track.size(); ++k) {
-    if (starts[k]) runs.emplace_back();
-    runs.back().push_back(track[k]);
+    if (places[k] == LinePlace::kStarts) runs.emplace_back();
+    if (places[k] != LinePlace::kAside) runs.back().push_back(track[k]);
   }
   return runs;
 }
@@ -151,7 +165,8 @@ void JudgeFlight(Survey& s, const std::vector<std::size_t>& in_time_order, Surve
     track.push_back(i);
     points.push_back(*s.usable[i]);
   }
-  std::vector<std::vector<std::size_t>> runs = CutAtStarts(track, LineStarts(points));
+  const std::vector<LinePlace> places = LinePlaces(points);
+  std::vector<std::vector<std::size_t>> runs = CutIntoRuns(track, places);
   TakeBackFromTurns(s, &runs);
   for (const std::vector<std::size_t>& line : runs) {
     if (line.size() < kShortestLine) continue;
@@ -159,7 +174,7 @@ void JudgeFlight(Survey& s, const std::vector<std::size_t>& in_time_order, Surve
     ++out->figures.lines;
     JudgeLine(s, line, out);
   }
-  JudgeBlur(s, track, out);
+  JudgeBlur(s, track, places, out);
 }
 
 // Each flight's frames in capture-time order, list order among equal times.
@@ -246,12 +261,11 @@ double FootprintAlongCourse(double across, double along, double course, double y
   return reach;
 }
 
-std::vector<bool> LineStarts(const std::vector<PlanePoint>& track) {
-  std::vector<bool> starts(track.size(), false);
-  if (track.empty()) return starts;
-  starts[0] = true;
-  // Courses run from the last frame that kept the line on its own step: a
-  // frame let pass as noise does not bend the course of the next step.
+std::vector<LinePlace> LinePlaces(const std::vector<PlanePoint>& track) {
+  std::vector<LinePlace> places(track.size(), LinePlace::kContinues);
+  if (track.empty()) return places;
+  places[0] = LinePlace::kStarts;
+  // Courses run from the last frame that kept the line on its own step.
   std::size_t first = 0, anchor = 0;
   for (std::size_t k = 1; k < track.size(); ++k) {
     const PlanePoint before = track[anchor];
@@ -267,12 +281,16 @@ std::vector<bool> LineStarts(const std::vector<PlanePoint>& track) {
     }
     if (k + 1 < track.size() && Distance(before, track[k + 1]) > 0 &&
         AngleBetween(CourseDegrees(before, track[k + 1]), course) <= kTurnDegrees) {
+      // Within a spacing of the line it is noise and stays in; farther off,
+      // its fix is bad and it stands aside.
+      const double across = OffTheLine(before, course, track[k]);
+      if (across > Distance(before, track[k + 1]) / 2) places[k] = LinePlace::kAside;
       continue;
     }
-    starts[k] = true;
+    places[k] = LinePlace::kStarts;
     first = anchor = k;
   }
-  return starts;
+  return places;
 }
 
 void FindLineFaults(const std::vector<FrameFacts>& frames,

@@ -3,6 +3,7 @@
 #ifndef EXIFCHECK_SURVEY_LINES_H_
 #define EXIFCHECK_SURVEY_LINES_H_
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -35,13 +36,22 @@ std::optional<double> GroundSampleMetres(const FrameFacts& frame);
 /// clockwise from north): `along` on the course, `across` at right angles.
 double FootprintAlongCourse(double across, double along, double course, double yaw);
 
-/// Where the lines of one flight start, over its usable positions in
-/// capture-time order: true at each frame whose course from the one before
-/// leaves the line's course (from its first frame to the frame before) by
-/// more than kTurnDegrees, unless the course from the frame before to the
-/// next one keeps it: a single frame off by its GPS noise breaks no line,
-/// and the step after it is measured from the frame before it.
-std::vector<bool> LineStarts(const std::vector<PlanePoint>& track);
+/// Where a frame stands in the lines of its flight.
+enum class LinePlace : std::uint8_t {
+  kContinues,  ///< on the course of the line before it
+  kStarts,     ///< the first frame of its flight, or the first after a turn
+  kAside,      ///< more than a spacing off the line, the frame after it back on it
+};
+
+/// The place of each of one flight's usable positions, in capture-time
+/// order. A frame starts a line when its course from the frame before leaves
+/// the line's course (from its first frame to the frame before) by more than
+/// kTurnDegrees, unless the course from the frame before to the next frame
+/// keeps it: then the step after it is measured from the frame before it,
+/// and it stays in the line when it is within a spacing of it (GPS noise),
+/// or stands aside when it is farther off (a bad fix). Neither breaks the
+/// line; two frames aside never follow each other.
+std::vector<LinePlace> LinePlaces(const std::vector<PlanePoint>& track);
 
 /// `gap_before`, `gsd_outlier`, `low_overlap` and `blur_risk`, and each
 /// frame's line, GSD, overlap and blur. Runs after the flights; `usable`

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "survey/stage.h"
@@ -26,24 +27,36 @@ double SquaredDistanceTo(const Box& box, PlanePoint q) {
 }
 
 // A node is the range [lo, hi) of `order`: its middle entry splits it along
-// `axis`, the entries before it lie at or below, those after at or above.
+// the axis kept for it, the entries before it lie at or below, those after
+// at or above.
 struct KdTree {
   const std::vector<PlanePoint>& points;
   std::vector<std::size_t> order;
+  std::vector<std::uint8_t> axis;  // by the place of a node's middle entry
 };
 
-void Build(KdTree& tree, std::size_t lo, std::size_t hi, int axis) {
+void Build(KdTree& tree, std::size_t lo, std::size_t hi) {
   while (hi - lo > kLeafSize) {
+    // Split along the wider extent: on alternate axes, frames on one
+    // north-south line would tie at every east-west split, and each search
+    // would visit both halves there.
+    Box extent{kFar, -kFar, kFar, -kFar};
+    for (std::size_t k = lo; k < hi; ++k) {
+      const PlanePoint p = tree.points[tree.order[k]];
+      extent = {std::min(extent.min_x, p.x), std::max(extent.max_x, p.x),
+                std::min(extent.min_y, p.y), std::max(extent.max_y, p.y)};
+    }
+    const int axis = extent.max_x - extent.min_x >= extent.max_y - extent.min_y ? 0 : 1;
     const std::size_t mid = lo + (hi - lo) / 2;
+    tree.axis[mid] = static_cast<std::uint8_t>(axis);
     const auto begin = tree.order.begin();
     std::nth_element(
         begin + static_cast<std::ptrdiff_t>(lo), begin + static_cast<std::ptrdiff_t>(mid),
         begin + static_cast<std::ptrdiff_t>(hi), [&tree, axis](std::size_t a, std::size_t b) {
           return Along(tree.points[a], axis) < Along(tree.points[b], axis);
         });
-    Build(tree, lo, mid, 1 - axis);
+    Build(tree, lo, mid);
     lo = mid + 1;
-    axis = 1 - axis;
   }
 }
 
@@ -60,8 +73,7 @@ void Consider(const KdTree& tree, std::size_t index, Query* q) {
   q->best = std::min(q->best, dx * dx + dy * dy);
 }
 
-void Search(const KdTree& tree, std::size_t lo, std::size_t hi, int axis, const Box& box,
-            Query* q) {
+void Search(const KdTree& tree, std::size_t lo, std::size_t hi, const Box& box, Query* q) {
   // A node no nearer than the best found cannot hold a nearer point: a far
   // stray frame visits little more than the edge of the survey facing it.
   if (SquaredDistanceTo(box, q->at) >= q->best) return;
@@ -70,6 +82,7 @@ void Search(const KdTree& tree, std::size_t lo, std::size_t hi, int axis, const 
     return;
   }
   const std::size_t mid = lo + (hi - lo) / 2;
+  const int axis = tree.axis[mid];
   Consider(tree, tree.order[mid], q);
   const double split = Along(tree.points[tree.order[mid]], axis);
   Box low = box, high = box;
@@ -81,11 +94,11 @@ void Search(const KdTree& tree, std::size_t lo, std::size_t hi, int axis, const 
     high.min_y = split;
   }
   if (Along(q->at, axis) < split) {
-    Search(tree, lo, mid, 1 - axis, low, q);
-    Search(tree, mid + 1, hi, 1 - axis, high, q);
+    Search(tree, lo, mid, low, q);
+    Search(tree, mid + 1, hi, high, q);
   } else {
-    Search(tree, mid + 1, hi, 1 - axis, high, q);
-    Search(tree, lo, mid, 1 - axis, low, q);
+    Search(tree, mid + 1, hi, high, q);
+    Search(tree, lo, mid, low, q);
   }
 }
 
@@ -109,15 +122,16 @@ bool PositionInvalid(const FrameFacts& frame) {
 }
 
 std::vector<double> NearestNeighbourMetres(const std::vector<PlanePoint>& points) {
-  KdTree tree{points, std::vector<std::size_t>(points.size())};
+  KdTree tree{points, std::vector<std::size_t>(points.size()),
+              std::vector<std::uint8_t>(points.size(), 0)};
   for (std::size_t i = 0; i < points.size(); ++i) tree.order[i] = i;
-  Build(tree, 0, points.size(), 0);
+  Build(tree, 0, points.size());
   std::vector<double> nearest(points.size(), kFar);
   for (std::size_t i = 0; i < points.size(); ++i) {
     Query q;
     q.self = i;
     q.at = points[i];
-    Search(tree, 0, points.size(), 0, Box(), &q);
+    Search(tree, 0, points.size(), Box(), &q);
     nearest[i] = std::sqrt(q.best);
   }
   return nearest;

@@ -63,7 +63,8 @@ TEST(Findings, CleanSurveysNameNothing) {
     const std::size_t crossing = plan.crossing_frames ? plan.lines / 2 : 0;
     EXPECT_EQ(std::count_if(found.frames.begin(), found.frames.end(),
                             [](const FrameNotes& n) { return !n.line; }),
-              static_cast<std::ptrdiff_t>(crossing));
+              static_cast<std::ptrdiff_t>(crossing))
+        << "seed " << plan.seed << " spacing " << plan.spacing_m;
     const FrameNotes& middle = found.frames[survey.line_first[2] + 10];
     ASSERT_TRUE(middle.gsd_cm && middle.forward_overlap && middle.blur_px && middle.line);
     EXPECT_NEAR(*middle.gsd_cm, 2.74, 0.03);

@@ -72,10 +72,27 @@ TEST(Lines, TurnsStartLines) {
       at = {at.x + 15 * std::sin(course), at.y + 15 * std::cos(course)};
       track.push_back(at);
     }
-    const std::vector<bool> starts = LineStarts(track);
-    EXPECT_EQ(static_cast<std::size_t>(std::count(starts.begin(), starts.end(), true)), c.lines)
+    const std::vector<LinePlace> places = LinePlaces(track);
+    EXPECT_EQ(
+        static_cast<std::size_t>(std::count(places.begin(), places.end(), LinePlace::kStarts)),
+        c.lines)
         << c.turn;
+    EXPECT_EQ(places[8] == LinePlace::kAside, c.one_frame) << c.turn;
   }
+}
+
+TEST(Lines, StrayFrameMarksNoNeighbour) {
+  // Thrown 300 m aside by a bad fix: nearer than a kilometre to the line, so
+  // no outlier; it stands aside, and its neighbours keep their spacing and speed.
+  std::vector<double> along;
+  for (int k = 0; k < 12; ++k) along.push_back(15.0 * k);
+  std::vector<FrameFacts> frames = StraightLine(along);
+  survey_test::MoveBy(&frames[6], 300, 0);
+  const SurveyFindings found = FindBeforeProcessing(frames);
+  EXPECT_EQ(survey_test::NamedFrames(found).size(), 0U);
+  EXPECT_FALSE(found.frames[6].line);
+  EXPECT_NEAR(*found.frames[7].blur_px, *found.frames[3].blur_px, 0.001);
+  EXPECT_FALSE(found.frames[5].forward_overlap);  // its next frame in the line is two steps on
 }
 
 TEST(Lines, FootprintAndGroundSample) {
