@@ -73,8 +73,10 @@ void FlightAltitudes(const std::vector<FrameFacts>& frames, const std::vector<st
   std::vector<std::vector<double>> relative(out->flights.size()), gps(out->flights.size());
   for (std::size_t i : members) {
     const std::size_t flight = *out->frames[i].flight;
-    if (frames[i].relative_altitude) relative[flight].push_back(*frames[i].relative_altitude);
-    if (frames[i].gps_altitude && !PositionLeftOut(out->frames[i])) {
+    if (Finite(frames[i].relative_altitude)) {
+      relative[flight].push_back(*frames[i].relative_altitude);
+    }
+    if (Finite(frames[i].gps_altitude) && !PositionLeftOut(out->frames[i])) {
       gps[flight].push_back(*frames[i].gps_altitude);
     }
   }

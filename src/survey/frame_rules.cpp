@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "survey/stage.h"
+#include "survey/survey_math.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ void FindCameraGroups(const std::vector<FrameFacts>& frames, SurveyFindings* out
 void FindOffNadir(const std::vector<FrameFacts>& frames, SurveyFindings* out) {
   std::size_t with_pitch = 0, looking_down = 0;
   for (const FrameFacts& f : frames) {
-    if (!f.exif || !f.gimbal_pitch) continue;
+    if (!f.exif || !Finite(f.gimbal_pitch)) continue;
     ++with_pitch;
     if (*f.gimbal_pitch <= kNadirPitch) ++looking_down;
   }

@@ -41,8 +41,9 @@ bool StepJudged(const Survey& s, std::size_t a, std::size_t b) {
 }
 
 std::optional<double> YawOf(const FrameFacts& f) {
-  if (f.gimbal_yaw) return f.gimbal_yaw;
-  return f.flight_yaw;
+  if (Finite(f.gimbal_yaw)) return f.gimbal_yaw;
+  if (Finite(f.flight_yaw)) return f.flight_yaw;
+  return std::nullopt;
 }
 
 void MeasureOverlap(Survey& s, std::size_t a, std::size_t b, SurveyFindings* out) {
@@ -96,7 +97,7 @@ void JudgeBlur(Survey& s, const std::vector<std::size_t>& track,
   for (std::size_t k = 0; k < track.size(); ++k) {
     const std::size_t i = track[k];
     const FrameFacts& f = s.frames[i];
-    if (!s.gsd[i] || !f.exposure_time) continue;
+    if (!s.gsd[i] || !Finite(f.exposure_time)) continue;
     std::size_t before = k, after = k;
     if (k >= 1 && steady(k - 1)) before = k - 1;
     if (k >= 2 && !steady(k - 1)) before = k - 2;
@@ -243,8 +244,8 @@ void SayWhatWasJudged(const Survey& s, SurveyFindings* out) {
 
 std::optional<double> GroundSampleMetres(const FrameFacts& frame) {
   const std::uint32_t pixels = std::max(frame.width, frame.height);
-  if (!frame.relative_altitude || !(*frame.relative_altitude > 0) || frame.focal_35mm == 0 ||
-      pixels == 0) {
+  if (!Finite(frame.relative_altitude) || !(*frame.relative_altitude > 0) ||
+      frame.focal_35mm == 0 || pixels == 0) {
     return std::nullopt;
   }
   return *frame.relative_altitude * 36.0 / (frame.focal_35mm * static_cast<double>(pixels));

@@ -22,12 +22,19 @@ double Wrap(double degrees) {
 }  // namespace
 
 double Median(std::vector<double> values) {
+  // A NaN would break the ordering nth_element relies on.
+  values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }),
+               values.end());
   if (values.empty()) return 0.0;
   const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
   std::nth_element(values.begin(), middle, values.end());
   if (values.size() % 2 == 1) return *middle;
   // The lower middle is the largest of the half before it.
   return (*std::max_element(values.begin(), middle) + *middle) / 2.0;
+}
+
+bool Finite(const std::optional<double>& value) {
+  return value.has_value() && std::isfinite(*value);
 }
 
 double SecondsBetween(const CaptureTime& from, const CaptureTime& to) {

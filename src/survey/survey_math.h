@@ -3,6 +3,7 @@
 #ifndef EXIFCHECK_SURVEY_SURVEY_MATH_H_
 #define EXIFCHECK_SURVEY_SURVEY_MATH_H_
 
+#include <optional>
 #include <vector>
 
 #include "survey/frame_facts.h"
@@ -14,8 +15,11 @@ struct PlanePoint {
 };
 
 /// The median of `values` (the mean of the two middle ones for an even
-/// count), in linear time; 0 for none.
+/// count), in linear time; 0 for none. NaNs are left out.
 double Median(std::vector<double> values);
+
+/// A value that is given and a number: what a file says may be neither.
+bool Finite(const std::optional<double>& value);
 
 /// Seconds from `from` to `to`, negative when `to` is earlier; the clock
 /// readings compare as they stand, whatever zone the camera was set to.

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "survey/lawnmower.h"
@@ -167,6 +169,25 @@ TEST(Findings, UnreadFramesTakePartInNothing) {
     EXPECT_NE(std::string(rule.no_data_zh), "") << FindingName(rule.id);
     EXPECT_EQ(rule.named, 0U);
   }
+}
+
+TEST(Findings, ValuesThatAreNoNumbers) {
+  const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
+  std::vector<FrameFacts> frames = FlyLawnmower({}).frames;
+  for (std::size_t i = 30; i < 90; i += 3) {
+    frames[i].relative_altitude = i % 2 == 0 ? nan : inf;
+    frames[i + 1].exposure_time = frames[i + 1].gimbal_yaw = frames[i + 1].flight_yaw = nan;
+    frames[i + 2].gps_altitude = frames[i + 2].gimbal_pitch = frames[i + 2].rtk_std_lat = nan;
+  }
+  const SurveyFindings found = FindBeforeProcessing(frames);
+  for (const FrameNotes& notes : found.frames) {
+    for (const std::optional<double>& value :
+         {notes.gsd_cm, notes.forward_overlap, notes.blur_px}) {
+      EXPECT_TRUE(!value || std::isfinite(*value));
+    }
+  }
+  EXPECT_NEAR(*found.figures.relative_altitude_m, 100, 0.5);
+  EXPECT_EQ(Describe(NamedFrames(found)), "");
 }
 
 TEST(Findings, IdsInTheirOrder) {
