@@ -79,6 +79,10 @@ TEST(Findings, EachFaultNamesItsFrame) {
   const std::size_t m = FlyLawnmower({}).line_first[2] + 9;  // mid-survey, mid-line
   const std::size_t flight2 = FlyLawnmower({}).line_first[3];
   const auto f = [](Finding id) { return FindingBit(id); };
+  Named higher;  // the second flight 10 m up: named as a flight, and each frame of it
+  for (std::size_t i = flight2; i < FlyLawnmower({}).frames.size(); ++i) {
+    higher.emplace_back(i, f(Finding::kFlightAltitude) | (i == flight2 ? f(Finding::kFlight) : 0));
+  }
   const struct {
     const char* fault;
     std::function<void(std::vector<FrameFacts>&)> make;
@@ -121,6 +125,14 @@ TEST(Findings, EachFaultNamesItsFrame) {
          for (std::size_t i = flight2; i < v.size(); ++i) v[i].time->clock_seconds += 600;
        },
        {{flight2, f(Finding::kFlight)}}},
+      {"battery change, 10 m higher",
+       [flight2](auto& v) {
+         for (std::size_t i = flight2; i < v.size(); ++i) {
+           v[i].time->clock_seconds += 600;
+           *v[i].relative_altitude += 10.0;
+         }
+       },
+       higher},
   };
   for (const auto& c : cases) {
     std::vector<FrameFacts> frames = FlyLawnmower({}).frames;
@@ -128,29 +140,6 @@ TEST(Findings, EachFaultNamesItsFrame) {
     const SurveyFindings found = FindBeforeProcessing(frames);
     EXPECT_EQ(Describe(NamedFrames(found)), Describe(c.expected)) << c.fault;
   }
-}
-
-TEST(Findings, SecondFlightHigherNamesItsFrames) {
-  Lawnmower survey = FlyLawnmower({});
-  const std::size_t second = survey.line_first[3];
-  for (std::size_t i = second; i < survey.frames.size(); ++i) {
-    survey.frames[i].time->clock_seconds += 900;
-    *survey.frames[i].relative_altitude += 10.0;
-  }
-  const SurveyFindings found = FindBeforeProcessing(survey.frames);
-  ASSERT_EQ(found.flights.size(), 2U);
-  EXPECT_FALSE(found.flights[0].marked);
-  EXPECT_TRUE(found.flights[1].marked);
-  EXPECT_EQ(found.flights[1].first, second);
-  EXPECT_EQ(found.flights[1].altitude_kind, AltitudeKind::kRelative);
-  Named expected;
-  for (std::size_t i = second; i < survey.frames.size(); ++i) {
-    expected.emplace_back(
-        i, FindingBit(Finding::kFlightAltitude) | (i == second ? FindingBit(Finding::kFlight) : 0));
-  }
-  EXPECT_EQ(Describe(NamedFrames(found)), Describe(expected));
-  EXPECT_EQ(found.rules[static_cast<std::size_t>(Finding::kFlightAltitude)].named,
-            survey.frames.size() - second);
 }
 
 TEST(Findings, UnreadFramesTakePartInNothing) {

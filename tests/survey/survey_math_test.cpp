@@ -43,17 +43,4 @@ TEST(SurveyMath, AntimeridianNeighboursStayNear) {
   EXPECT_GT(std::fabs(plane.longitude), 179.8);
 }
 
-TEST(SurveyMath, SecondsBetweenCarryTheFraction) {
-  CaptureTime a, b;
-  a.clock_seconds = 100;
-  a.nanoseconds = 900000000;
-  b.clock_seconds = 101;
-  b.nanoseconds = 100000000;
-  EXPECT_NEAR(SecondsBetween(a, b), 0.2, 1e-9);
-  EXPECT_NEAR(SecondsBetween(b, a), -0.2, 1e-9);
-  EXPECT_TRUE(Earlier(a, b));
-  EXPECT_FALSE(Earlier(b, a));
-  EXPECT_FALSE(Earlier(a, a));
-}
-
 }  // namespace
