@@ -51,10 +51,10 @@ struct FrameFacts {
   bool texts_cut = false;
   std::uint32_t width = 0;  ///< PixelXDimension, 0 when not given
   std::uint32_t height = 0;
-  std::uint16_t focal_35mm = 0;           ///< FocalLengthIn35mmFilm, 0 when not given
-  std::optional<double> focal_mm;         ///< FocalLength, when given and above 0
-  std::optional<double> exposure_time;    ///< seconds, when given and above 0
-  std::optional<CaptureTime> time;        ///< when DateTimeOriginal parses as a date
+  std::uint16_t focal_35mm = 0;         ///< FocalLengthIn35mmFilm, 0 when not given
+  std::optional<double> focal_mm;       ///< FocalLength, when given and above 0
+  std::optional<double> exposure_time;  ///< seconds, when given and above 0
+  std::optional<CaptureTime> time;      ///< when DateTimeOriginal parses as a date
 
   // The GPS directory. A coordinate is signed by its reference letter, as
   // the checks read it; the letters are kept as given ('?' when missing).
@@ -76,7 +76,7 @@ struct FrameFacts {
   std::optional<double> flight_pitch;
   std::optional<double> flight_roll;
   std::optional<double> flight_yaw;
-  std::optional<int> rtk_flag;  ///< 50 fixed, 34 float, 16 single, 0 none
+  std::optional<int> rtk_flag;        ///< 50 fixed, 34 float, 16 single, 0 none
   std::optional<double> rtk_std_lon;  ///< metres
   std::optional<double> rtk_std_lat;
   std::optional<double> rtk_std_hgt;
