@@ -35,8 +35,12 @@ struct Frame {
   /// survey share a layout, so this tells how large a head the next frames
   /// want. 0 when the frame has no EXIF data.
   uint32_t metadata_end = 0;
+};
 
-  /// What the findings before processing look at.
+/// What a read hands back: the frame and what the findings before
+/// processing look at, which the store keeps apart.
+struct FrameRead {
+  Frame frame;
   FrameFacts facts;
 };
 

@@ -109,7 +109,7 @@ void KeepXmp(const XmpValues& xmp, FrameFacts* facts) {
 }
 
 // Keeps what the checks key their groups on, and the rest for the findings.
-void KeepFields(const ExifRecord& record, Frame* frame) {
+void KeepFields(const ExifRecord& record, Frame* frame, FrameFacts* kept) {
   frame->focal_length_in_35mm_film = record.focal_length_in_35mm_film;
   frame->pixel_x_dimension = record.pixel_x_dimension;
   frame->pixel_y_dimension = record.pixel_y_dimension;
@@ -118,7 +118,7 @@ void KeepFields(const ExifRecord& record, Frame* frame) {
   frame->altitude = record.gps.altitude;
   frame->make = record.make.c_str();  // up to the first NUL, if any
 
-  FrameFacts& facts = frame->facts;
+  FrameFacts& facts = *kept;
   facts.exif = true;
   facts.make = frame->make;
   facts.model = FactText(record.model, &facts.texts_cut);
@@ -206,7 +206,9 @@ std::uint32_t MetadataNeed(const FileBytes& parts, MetadataSegments* segments) {
 
 }  // namespace
 
-std::optional<ByteRequest> DecodeFrame(const FileBytes& parts, Frame* frame) {
+std::optional<ByteRequest> DecodeFrame(const FileBytes& parts, FrameRead* read) {
+  Frame* frame = &read->frame;
+  FrameFacts* facts = &read->facts;
   ExifRecord record;
   ByteRequest more;
   frame->result = record.read_jpeg(parts, &more);
@@ -226,16 +228,16 @@ std::optional<ByteRequest> DecodeFrame(const FileBytes& parts, Frame* frame) {
     if (more.end_marker && grows_head) return ByteRequest{false, parts.head_size, need};
     return more;
   }
-  frame->facts = FrameFacts();
-  frame->facts.file_size = parts.size;
+  *facts = FrameFacts();
+  facts->file_size = parts.size;
   if (frame->result != exif_result::ok) return std::nullopt;
   if (grows_head) return ByteRequest{false, parts.head_size, need};
-  KeepFields(record, frame);
+  KeepFields(record, frame, facts);
   frame->metadata_end = segments.metadata_end;
   if (segments.exif && Held(parts, *segments.exif)) {
     const SegmentPlace& exif = *segments.exif;
-    frame->facts.exif_size = exif.payload_size;
-    frame->facts.exif_digest = Digest(parts.head + exif.payload, exif.payload_size);
+    facts->exif_size = exif.payload_size;
+    facts->exif_digest = Digest(parts.head + exif.payload, exif.payload_size);
     ThumbnailPlace place;
     if (find_thumbnail(parts.head, parts.head_size, parts.size, &place)) frame->thumbnail = place;
   }
@@ -244,7 +246,7 @@ std::optional<ByteRequest> DecodeFrame(const FileBytes& parts, Frame* frame) {
     const SegmentPlace& xmp = *segments.xmp;
     KeepXmp(read_xmp_packet(parts.head + xmp.payload + kXmpIdentifierSize,
                             xmp.payload_size - kXmpIdentifierSize),
-            &frame->facts);
+            facts);
   }
   return std::nullopt;
 }

@@ -11,11 +11,11 @@
 #include "read/frame.h"
 #include "survey/frame_facts.h"
 
-/// Fills `frame` from `parts` when they settle every answer and returns
-/// nothing; otherwise returns what to read next, leaving `frame` for the
+/// Fills `read` from `parts` when they settle every answer and returns
+/// nothing; otherwise returns what to read next, leaving `read` for the
 /// next call. The reader's answer is always the one a read of the whole
 /// file gives.
-std::optional<ByteRequest> DecodeFrame(const FileBytes& parts, Frame* frame);
+std::optional<ByteRequest> DecodeFrame(const FileBytes& parts, FrameRead* read);
 
 /// DateTimeOriginal ("2024:05:01 10:20:30"), with SubSecTimeOriginal
 /// ("123") and OffsetTimeOriginal ("+08:00") when they parse; empty when

@@ -36,13 +36,13 @@ constexpr std::uint32_t kPage = 4096;
 constexpr std::size_t kReadAhead = EXIFCHECK_READ_AHEAD;
 
 // Runs on whichever thread reads the frame; writes only its own answer.
-reading::Listed<Frame> ReadFrame(const std::string& path, std::uint32_t head, bool* waited) {
-  reading::Listed<Frame> listed;
-  Frame& frame = listed.value;
+reading::Listed<FrameRead> ReadFrame(const std::string& path, std::uint32_t head, bool* waited) {
+  reading::Listed<FrameRead> listed;
+  FrameRead& read = listed.value;
   listed.result = reading::ReadFileParts(
-      path, head, kTailBytes,
-      [&frame](const FileBytes& parts) { return DecodeFrame(parts, &frame); }, &listed.why, waited);
-  if (listed.result != platform::FileRead::kRead) frame = Frame();  // nothing derived is kept
+      path, head, kTailBytes, [&read](const FileBytes& parts) { return DecodeFrame(parts, &read); },
+      &listed.why, waited);
+  if (listed.result != platform::FileRead::kRead) read = FrameRead();  // nothing derived is kept
   return listed;
 }
 
@@ -60,13 +60,17 @@ const std::size_t kFramesInFlight = kReadAhead;
 FrameStore::FrameStore(const ImageList& images) : FrameStore(images, kReadAhead) {}
 
 FrameStore::FrameStore(const ImageList& images, std::size_t window)
-    : images_(&images), window_(window), frames_(images.size()), head_(kHeadBytes) {
+    : images_(&images),
+      window_(window),
+      frames_(images.size()),
+      facts_(images.size()),
+      head_(kHeadBytes) {
   // Folders are numbered as they are first met: a listing goes depth
   // first, so one folder's files need not stand together.
   std::map<std::string, std::size_t> folders;
   for (std::size_t i = 0; i < images.size(); ++i) {
     const auto found = folders.emplace(FolderOf(images[i]), folders.size()).first;
-    frames_[i].facts.folder = found->second;
+    facts_[i].folder = found->second;
   }
 }
 
@@ -79,17 +83,18 @@ void FrameStore::Learn(const Frame& frame) {
 const Frame& FrameStore::Fetch(std::size_t index) {
   if (fetched_ == 0 && !reads_ && !frames_.empty()) {
     const ImageList* images = images_;
-    reads_ = std::make_unique<reading::ListReads<Frame>>(
+    reads_ = std::make_unique<reading::ListReads<FrameRead>>(
         images->size(), window_, head_, [images](std::size_t i, std::uint32_t head, bool* waited) {
           return ReadFrame((*images)[i], head, waited);
         });
   }
   for (; fetched_ <= index; ++fetched_) {
-    reading::Listed<Frame> listed = reads_->Await(fetched_);
+    reading::Listed<FrameRead> listed = reads_->Await(fetched_);
     Frame& frame = frames_[fetched_];
-    const std::size_t folder = frame.facts.folder;
-    frame = std::move(listed.value);
-    frame.facts.folder = folder;
+    frame = std::move(listed.value.frame);
+    const std::size_t folder = facts_[fetched_].folder;
+    facts_[fetched_] = std::move(listed.value.facts);
+    facts_[fetched_].folder = folder;
     frame.fetched = true;
     frame.read = listed.result;
     if (listed.result != platform::FileRead::kRead) {

@@ -51,6 +51,10 @@ class FrameStore {
 
   /// Frame `index` as read so far: a frame not fetched is a default one.
   const Frame& At(std::size_t index) const { return frames_[index]; }
+  /// What frame `index` says of itself, for the findings before processing.
+  const FrameFacts& Facts(std::size_t index) const { return facts_[index]; }
+  /// Every frame's facts, in list order.
+  const std::vector<FrameFacts>& facts() const { return facts_; }
   std::size_t size() const { return frames_.size(); }
   /// How many frames, from the first, have been read.
   std::size_t fetched() const { return fetched_; }
@@ -70,11 +74,12 @@ class FrameStore {
   const ImageList* images_;
   std::size_t window_;
   std::vector<Frame> frames_;
+  std::vector<FrameFacts> facts_;
   std::size_t fetched_ = 0;
   std::uint32_t head_;
   std::map<std::size_t, std::string> why_;
   ReadProblems problems_;
-  std::unique_ptr<reading::ListReads<Frame>> reads_;
+  std::unique_ptr<reading::ListReads<FrameRead>> reads_;
 };
 
 #endif  // EXIFCHECK_READ_FRAME_STORE_H_

@@ -55,7 +55,7 @@ TEST(CaptureTime, ParsesWhatCamerasWriteAndRefusesTheRest) {
 }
 
 struct Decoded {
-  Frame frame;
+  FrameRead read;
   std::vector<std::pair<std::uint64_t, std::size_t>> reads;  // offset, size
 };
 
@@ -69,7 +69,7 @@ Decoded DecodeInParts(const testsupport::Bytes& file, std::uint32_t head) {
   std::string why;
   reading::ReadSizedFile(
       file.size(), head, 4096, read_at,
-      [&](const FileBytes& parts) { return DecodeFrame(parts, &out.frame); }, &why);
+      [&](const FileBytes& parts) { return DecodeFrame(parts, &out.read); }, &why);
   return out;
 }
 
@@ -80,8 +80,8 @@ TEST(FrameDecode, ADroneFrameGivesItsXmpAndTeachesTheHeadThatReadsItInOneRequest
   drone.rtk_flag = 34;
   const testsupport::Bytes file = testsupport::MakeDroneJpeg(drone);
   const Decoded first = DecodeInParts(file, 16384);
-  const FrameFacts& facts = first.frame.facts;
-  ASSERT_EQ(first.frame.result, exif_result::ok);
+  const FrameFacts& facts = first.read.facts;
+  ASSERT_EQ(first.read.frame.result, exif_result::ok);
   EXPECT_TRUE(facts.exif);
   EXPECT_EQ(facts.serial, drone.serial);
   EXPECT_EQ(facts.model, "FC6310R");
@@ -92,11 +92,11 @@ TEST(FrameDecode, ADroneFrameGivesItsXmpAndTeachesTheHeadThatReadsItInOneRequest
   EXPECT_EQ(facts.time->offset_minutes, std::optional<std::int16_t>(480));
   EXPECT_TRUE(facts.has_latitude && facts.has_longitude && facts.gps_altitude);
   EXPECT_EQ(facts.latitude_ref, 'N');
-  EXPECT_EQ(first.frame.thumbnail.size, drone.thumbnail_bytes);
+  EXPECT_EQ(first.read.frame.thumbnail.size, drone.thumbnail_bytes);
   EXPECT_NE(facts.exif_digest, 0u);
   // The head ends inside the EXIF segment: it grows once, past the XMP
   // packet, and with the thumbnail's end marker the tail is not needed.
-  const std::uint32_t end = first.frame.metadata_end;
+  const std::uint32_t end = first.read.frame.metadata_end;
   EXPECT_GT(end, 16384u + 4096u);
   EXPECT_EQ(first.reads.size(), 2u);
 
@@ -104,9 +104,9 @@ TEST(FrameDecode, ADroneFrameGivesItsXmpAndTeachesTheHeadThatReadsItInOneRequest
   const Decoded later = DecodeInParts(file, learned);
   ASSERT_EQ(later.reads.size(), 1u);
   EXPECT_EQ(later.reads[0].second, learned);
-  EXPECT_EQ(later.frame.metadata_end, end);
-  EXPECT_EQ(later.frame.facts.exif_digest, facts.exif_digest);
-  EXPECT_EQ(*later.frame.facts.relative_altitude, 98.5);
+  EXPECT_EQ(later.read.frame.metadata_end, end);
+  EXPECT_EQ(later.read.facts.exif_digest, facts.exif_digest);
+  EXPECT_EQ(*later.read.facts.relative_altitude, 98.5);
 }
 
 TEST(FrameStore, LearnsTheHeadFromTheFramesItReads) {
@@ -123,7 +123,7 @@ TEST(FrameStore, LearnsTheHeadFromTheFramesItReads) {
   store.FetchAll();
   EXPECT_EQ(store.fetched(), 3u);
   EXPECT_EQ(store.At(2).metadata_end, end);
-  EXPECT_EQ(store.At(2).facts.folder, store.At(0).facts.folder);
+  EXPECT_EQ(store.Facts(2).folder, store.Facts(0).folder);
 }
 
 }  // namespace
