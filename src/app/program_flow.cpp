@@ -19,8 +19,10 @@
 #include "checks/messages.h"
 #include "platform/platform.h"
 #include "report/error_report.h"
+#include "report/frames_csv.h"
 #include "report/report_page.h"
 #include "scan/image_folder_scan.h"
+#include "survey/findings.h"
 
 namespace {
 
@@ -82,6 +84,17 @@ bool SettingsUsable(const std::string& path, const SettingsTable& table,
     return false;
   }
   return true;
+}
+
+// The findings before processing read every frame the checks left unread
+// (all of them when no check ran), without a word: only the checks tell
+// what they could not check. Then the page and the table go beside
+// error.json; neither changes the exit status.
+void WriteSurveyFiles(const RunOnPage& page, FrameStore& frames, const std::string& output_folder) {
+  frames.FetchAll();
+  const SurveyFindings findings = FindBeforeProcessing(frames.facts());
+  WriteReportPage(page, frames, output_folder);
+  WriteFramesCsv(frames, findings, page.image_folder, output_folder);
 }
 
 // Told after the all-clear message, so that it stands under everything a
@@ -209,7 +222,7 @@ int RunChecked(int argc, char* argv[]) {
           "console above only, and an error.json in " +
           output_folder + " is from an earlier run (exit status 6)");
     }
-    WriteReportPage(page, frames, output_folder);
+    WriteSurveyFiles(page, frames, output_folder);
     return page.status;
   }
   std::cout << kAllClearMessage << std::endl;
@@ -220,7 +233,7 @@ int RunChecked(int argc, char* argv[]) {
                                   : kExitAllClear;
   if (incomplete) TellIncomplete(scan, reads, page.status);
   if (!left_out.empty()) TellDifferencesLeftOut(left_out);
-  WriteReportPage(page, frames, output_folder);
+  WriteSurveyFiles(page, frames, output_folder);
   return page.status;
 }
 

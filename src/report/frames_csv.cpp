@@ -1,0 +1,229 @@
+// The per-frame table: RFC 4180 quoting, numbers that do not depend on the
+// locale, and texts from files that a spreadsheet cannot take for formulas.
+#include "report/frames_csv.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+#include "platform/platform.h"
+
+const char kFramesCsvName[] = "exifcheck-frames.csv";
+
+namespace {
+
+constexpr char kHeader[] =
+    "path,read,width,height,make,model,serial,focal_35mm,focal_mm,time,latitude,longitude,"
+    "altitude,relative_altitude,gimbal_pitch,gimbal_roll,gimbal_yaw,rtk_flag,rtk_std_h,flight,"
+    "gsd_cm,forward_overlap,notes\r\n";
+// What is handed on at a time: the table is never held whole.
+constexpr std::size_t kChunk = 64 * 1024;
+// The longest text from a file a cell shows; the facts are cut at the same.
+constexpr std::size_t kLongestCell = kLongestFactText;
+
+// A path as it stands below the image folder, or whole when it does not.
+std::string Relative(const std::string& path, const std::string& folder) {
+  if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+      std::string(platform::kPathSeparators).find(path[folder.size()]) != std::string::npos) {
+    return path.substr(folder.size() + 1);
+  }
+  return path;
+}
+
+// A text from a file as one cell, cut to kLongestCell bytes when
+// `bounded`. Control bytes become '?', so that a row stays one line for
+// tools that read line by line. A text that a spreadsheet would run as a
+// formula (=, +, -, @ first) gets a leading apostrophe, which shows it as
+// text. A cell with a comma,
+// a quote or a line end is quoted, quotes doubled. Bytes from 80 on stay:
+// names are in the system's code page, as the file manager shows them.
+void AddText(const std::string& text, bool bounded, std::string* row) {
+  std::string cell = bounded && text.size() > kLongestCell ? text.substr(0, kLongestCell) : text;
+  for (char& c : cell) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  if (!cell.empty() && (cell[0] == '=' || cell[0] == '+' || cell[0] == '-' || cell[0] == '@')) {
+    cell.insert(cell.begin(), '\'');
+  }
+  if (cell.find_first_of(",\"") == std::string::npos) {
+    *row += cell;
+  } else {
+    *row += '"';
+    for (const char c : cell) {
+      if (c == '"') *row += '"';
+      *row += c;
+    }
+    *row += '"';
+  }
+  *row += ',';
+}
+
+void AddNumber(std::optional<double> value, int decimals, std::string* row) {
+  if (value && std::isfinite(*value)) {
+    char text[64];
+    const auto done = std::to_chars(text, text + sizeof text, *value, std::chars_format::fixed,
+                                    decimals);
+    if (done.ec == std::errc()) row->append(text, done.ptr);
+  }
+  *row += ',';
+}
+
+void AddCount(std::optional<std::uint64_t> value, std::string* row) {
+  if (value) {
+    char text[24];
+    const auto done = std::to_chars(text, text + sizeof text, *value);
+    row->append(text, done.ptr);
+  }
+  *row += ',';
+}
+
+std::optional<std::uint64_t> Given(std::uint64_t value) {
+  return value == 0 ? std::nullopt : std::optional<std::uint64_t>(value);
+}
+
+void AddDigits(int value, int width, std::string* out) {
+  char text[16];
+  const auto done = std::to_chars(text, text + sizeof text, value < 0 ? -value : value);
+  for (int k = static_cast<int>(done.ptr - text); k < width; ++k) *out += '0';
+  out->append(text, done.ptr);
+}
+
+// ISO 8601, as the camera's clock read, with the fraction and the zone
+// when the frame gives them: 2024-05-01T10:20:30.120+08:00.
+void AddTime(const std::optional<CaptureTime>& time, std::string* row) {
+  if (time) {
+    const std::int64_t seconds = time->clock_seconds;
+    std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
+    const auto of_day = static_cast<int>(seconds - days * 86400);
+    // The civil date of a day count, as in the reader's inverse.
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const auto day_of_era = static_cast<int>(days - era * 146097);
+    const int year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const int day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const int month_index = (5 * day_of_year + 2) / 153;
+    const int day = day_of_year - (153 * month_index + 2) / 5 + 1;
+    const int month = month_index < 10 ? month_index + 3 : month_index - 9;
+    const auto year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
+    AddDigits(year, 4, row);
+    *row += '-';
+    AddDigits(month, 2, row);
+    *row += '-';
+    AddDigits(day, 2, row);
+    *row += 'T';
+    AddDigits(of_day / 3600, 2, row);
+    *row += ':';
+    AddDigits(of_day / 60 % 60, 2, row);
+    *row += ':';
+    AddDigits(of_day % 60, 2, row);
+    if (time->fraction_digits > 0) {
+      std::string fraction;
+      AddDigits(static_cast<int>(time->nanoseconds), 9, &fraction);
+      *row += '.';
+      *row += fraction.substr(0, time->fraction_digits);
+    }
+    if (time->offset_minutes) {
+      const int minutes = *time->offset_minutes;
+      *row += minutes < 0 ? '-' : '+';
+      AddDigits(std::abs(minutes) / 60, 2, row);
+      *row += ':';
+      AddDigits(std::abs(minutes) % 60, 2, row);
+    }
+  }
+  *row += ',';
+}
+
+// Why a file has no values: ok when it has them.
+std::string ReadText(const FrameStore& frames, std::size_t index) {
+  const Frame& frame = frames.At(index);
+  if (!frame.fetched) return "not read";
+  if (frame.read != platform::FileRead::kRead) {
+    const std::string why = frames.WhyNotRead(index);
+    return why.empty() ? "not read" : why;
+  }
+  switch (frame.result) {
+    case exif_result::ok: return "ok";
+    case exif_result::not_jpeg: return "not a JPEG";
+    case exif_result::no_exif_data: return "no EXIF data";
+    case exif_result::unknown_byte_order: return "EXIF data of an unknown byte order";
+    default: return "malformed EXIF data";
+  }
+}
+
+void AddNotes(const FrameStore& frames, const SurveyFindings& findings, std::size_t index,
+              const std::string& image_folder, std::string* row) {
+  if (index >= findings.frames.size()) return;
+  const FrameNotes& notes = findings.frames[index];
+  std::string text;
+  for (std::size_t k = 0; k < kFindingCount; ++k) {
+    if (!Names(notes.findings, FindingAt(k))) continue;
+    if (!text.empty()) text += ';';
+    text += FindingName(FindingAt(k));
+    if (FindingAt(k) == Finding::kDuplicate && notes.duplicate_of) {
+      text += ':' + Relative(frames.Path(*notes.duplicate_of), image_folder);
+    }
+  }
+  AddText(text, false, row);
+  row->back() = '\r';
+  *row += '\n';
+}
+
+void AddRow(const FrameStore& frames, const SurveyFindings& findings, std::size_t index,
+            const std::string& image_folder, std::string* row) {
+  const FrameFacts& facts = frames.Facts(index);
+  const FrameNotes* notes = index < findings.frames.size() ? &findings.frames[index] : nullptr;
+  AddText(Relative(frames.Path(index), image_folder), false, row);
+  AddText(ReadText(frames, index), false, row);
+  AddCount(Given(facts.width), row);
+  AddCount(Given(facts.height), row);
+  AddText(facts.make, true, row);
+  AddText(facts.model, true, row);
+  AddText(facts.serial, true, row);
+  AddCount(Given(facts.focal_35mm), row);
+  AddNumber(facts.focal_mm, 2, row);
+  AddTime(facts.time, row);
+  const bool position = facts.has_latitude && facts.has_longitude;
+  AddNumber(position ? std::optional<double>(facts.latitude) : std::nullopt, 7, row);
+  AddNumber(position ? std::optional<double>(facts.longitude) : std::nullopt, 7, row);
+  AddNumber(facts.gps_altitude, 2, row);
+  AddNumber(facts.relative_altitude, 2, row);
+  AddNumber(facts.gimbal_pitch, 1, row);
+  AddNumber(facts.gimbal_roll, 1, row);
+  AddNumber(facts.gimbal_yaw, 1, row);
+  AddCount(facts.rtk_flag && *facts.rtk_flag >= 0
+               ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(*facts.rtk_flag))
+               : std::nullopt,
+           row);
+  AddNumber(facts.rtk_std_lon && facts.rtk_std_lat
+                ? std::optional<double>(std::hypot(*facts.rtk_std_lon, *facts.rtk_std_lat))
+                : std::nullopt,
+            3, row);
+  AddCount(notes != nullptr && notes->flight ? std::optional<std::uint64_t>(*notes->flight + 1)
+                                             : std::nullopt,
+           row);
+  AddNumber(notes != nullptr ? notes->gsd_cm : std::nullopt, 2, row);
+  AddNumber(notes != nullptr ? notes->forward_overlap : std::nullopt, 3, row);
+  AddNotes(frames, findings, index, image_folder, row);
+}
+
+}  // namespace
+
+bool FramesCsv(const FrameStore& frames, const SurveyFindings& findings,
+               const std::string& image_folder,
+               const std::function<bool(const std::string&)>& write) {
+  std::string chunk = kHeader;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    AddRow(frames, findings, i, image_folder, &chunk);
+    if (chunk.size() >= kChunk) {
+      if (!write(chunk)) return false;
+      chunk.clear();
+    }
+  }
+  return write(chunk);
+}
+
+void WriteFramesCsv(const FrameStore& /*frames*/, const SurveyFindings& /*findings*/,
+                    const std::string& /*image_folder*/, const std::string& /*output_folder*/) {}
