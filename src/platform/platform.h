@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -187,6 +188,17 @@ enum class ReportWrite {
 /// console events) wait until the write is over, so none leaves a temporary
 /// file behind. For kWrittenInPlace and kFailed `error` says why.
 ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error);
+
+/// Starts a thread that runs `body`. On POSIX the thread holds back the
+/// signals that end a run (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ) for
+/// its whole life, so that they come only to the main thread, which holds
+/// them back while a file is replaced; elsewhere the thread starts plainly.
+/// Throws std::system_error as std::thread does when no thread can start.
+std::thread StartThread(std::function<void()> body);
+
+/// The system's text for the C runtime error `code` (an errno value), safe
+/// to call on any thread.
+std::string ErrorText(int code);
 
 /// For tests only: `hook`, when not null, is called with the temporary
 /// file's path once it is written and flushed, before it replaces the target.

@@ -31,6 +31,15 @@ void MakeFolder(const std::string& path) { (void)mkdir(path.c_str(), 0777); }
 
 namespace {
 
+// strerror_r has two forms: the GNU one returns the text, which need not be
+// in the buffer; the XSI one fills the buffer and returns 0.
+[[maybe_unused]] const char* ErrorTextOf(const char* gnu_text, const char* /*buffer*/) {
+  return gnu_text;
+}
+[[maybe_unused]] const char* ErrorTextOf(int xsi_result, const char* buffer) {
+  return xsi_result == 0 ? buffer : nullptr;
+}
+
 // d_type saves a stat per entry on most filesystems; links and filesystems
 // that do not fill it in need one to learn what the name leads to.
 bool EntryIsFolder(const std::string& folder, const dirent& entry) {
@@ -51,7 +60,7 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
   *id = FolderId();
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
-    if (why != nullptr) *why = std::strerror(errno);
+    if (why != nullptr) *why = ErrorText(errno);
     return false;
   }
   struct stat st;
@@ -72,6 +81,13 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
   std::sort(entries->begin(), entries->end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return true;
+}
+
+std::string ErrorText(int code) {
+  char buffer[256] = "";
+  const char* text = ErrorTextOf(strerror_r(code, buffer, sizeof buffer), buffer);
+  if (text == nullptr || *text == '\0') return "error " + std::to_string(code);
+  return text;
 }
 
 void DropTextModeCarriageReturn(std::string* line, bool ended_by_newline) {

@@ -33,6 +33,14 @@ bool IsFolder(const std::string& path) {
 
 void MakeFolder(const std::string& path) { (void)_mkdir(path.c_str()); }
 
+std::string ErrorText(int code) {
+  char text[256] = "";
+  if (strerror_s(text, sizeof text, code) != 0 || text[0] == '\0') {
+    return "error " + std::to_string(code);
+  }
+  return text;
+}
+
 bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry>* entries,
                 std::string* why) {
   entries->clear();
@@ -45,8 +53,7 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
     // The enumeration says "no such file" for a missing folder and for a
     // file, and "invalid argument" for a name it cannot take.
     if (why != nullptr) {
-      *why =
-          errno == ENOENT && TooLongForNarrowCalls(pattern) ? kPathTooLong : std::strerror(errno);
+      *why = errno == ENOENT && TooLongForNarrowCalls(pattern) ? kPathTooLong : ErrorText(errno);
     }
     return false;
   }

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -24,7 +25,7 @@ void (*g_test_hook)(const std::string& temp_path) = nullptr;
 // The kernel gives up on a chain of links after as many.
 constexpr int kMaxLinkHops = 40;
 
-std::string Reason(int code) { return std::strerror(code); }
+std::string Reason(int code) { return ErrorText(code); }
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -232,7 +233,9 @@ ReportWrite ReplaceFile(const std::string& path, const std::string& content, std
     return ReportWrite::kFailed;
   }
 
-  // The tool has a single thread, so the signals can only come to this one.
+  // Every thread the tool starts holds the ending signals back for its whole
+  // life (StartThread), so a signal sent to the process can only be taken by
+  // this thread: blocked here, it waits for the replace whatever else runs.
   const sigset_t ending = EndingSignals();
   sigset_t previous;
   pthread_sigmask(SIG_BLOCK, &ending, &previous);
@@ -240,6 +243,21 @@ ReportWrite ReplaceFile(const std::string& path, const std::string& content, std
   if (old_fd >= 0) close(old_fd);
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return result;
+}
+
+std::thread StartThread(std::function<void()> body) {
+  // A new thread takes the creating thread's mask from its first instruction.
+  const sigset_t ending = EndingSignals();
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &ending, &previous);
+  try {
+    std::thread thread(std::move(body));
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return thread;
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    throw;
+  }
 }
 
 void SetReplaceFileTestHook(void (*hook)(const std::string& temp_path)) { g_test_hook = hook; }

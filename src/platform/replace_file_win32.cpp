@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -219,6 +220,8 @@ ReportWrite ReplaceFile(const std::string& path, const std::string& content, std
   SetConsoleCtrlHandler(WaitForTheReport, FALSE);
   return result;
 }
+
+std::thread StartThread(std::function<void()> body) { return std::thread(std::move(body)); }
 
 void SetReplaceFileTestHook(void (*hook)(const std::string& temp_path)) { g_test_hook = hook; }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -340,6 +341,43 @@ TEST(ReplaceFilePosix, SignalDuringTheWriteWaitsForTheReportAndLeavesNoTemporary
         << strsignal(signal_number) << ": status " << status;
     EXPECT_TRUE(testsupport::ReadFile(report) == content) << strsignal(signal_number);
     EXPECT_EQ(Tree(dir.path()), std::set<std::string>{"error.json"}) << strsignal(signal_number);
+  }
+}
+
+// Threads sit waiting while the main thread replaces the report and the
+// process is sent SIGTERM from inside the replace. Whichever thread the
+// kernel picks, the signal must wait for the rename.
+void SignalTheProcess(const std::string& /*temp*/) { kill(getpid(), SIGTERM); }
+
+TEST(ReplaceFilePosix, SigtermWithThreadsRunningWaitsForTheReport) {
+  {
+    ScopedTempDir dir;
+    const std::string report = dir.Join("error.json");
+    testsupport::WriteFile(report, "old");
+    const std::string content(100000, 'n');
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGTERM, SIG_DFL);
+      std::vector<std::thread> threads;
+      for (int i = 0; i < 4; ++i) {
+        threads.push_back(platform::StartThread([] {
+          for (;;) pause();
+        }));
+      }
+      for (std::thread& thread : threads) thread.detach();
+      usleep(20000);  // every thread is waiting by now
+      std::string error;
+      platform::SetReplaceFileTestHook(SignalTheProcess);
+      platform::ReplaceFile(report, content, &error);
+      usleep(200000);  // time for a signal that was not held back to land
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(testsupport::ReadFile(report) == content);
+    EXPECT_EQ(Tree(dir.path()), std::set<std::string>{"error.json"});
   }
 }
 

@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/report_write.h"
@@ -190,9 +191,9 @@ TEST(ReplaceFileWin32, FolderTakingNoNewFileWritesTheReportInPlace) {
 }
 
 // The console handler runs on a thread of the system's; here a thread of the
-// test's calls it from inside the write. It must not return before the
-// report is in place, and then it must leave the event to the default
-// handling, which ends the process.
+// test's calls it from inside the write, while threads of the tool's sit
+// waiting. It must not return before the report is in place, and then it
+// must leave the event to the default handling, which ends the process.
 std::atomic<bool> g_handler_returned{false};
 std::atomic<bool> g_returned_early{false};
 bool g_handler_answer = true;
@@ -214,6 +215,13 @@ void InterruptInTheWindow(const std::string& temp) {
 }
 
 TEST(ReplaceFileWin32, ConsoleInterruptWaitsForTheReport) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.push_back(platform::StartThread([&stop] {
+      while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }));
+  }
   for (const unsigned long event : {CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT}) {
     ScopedTempDir dir;
     g_report = dir.Join("error.json");
@@ -233,6 +241,8 @@ TEST(ReplaceFileWin32, ConsoleInterruptWaitsForTheReport) {
     EXPECT_FALSE(g_handler_answer) << event;
     EXPECT_EQ(Names(dir.path()), std::set<std::string>{"error.json"}) << event;
   }
+  stop = true;
+  for (std::thread& thread : threads) thread.join();
   // Outside a write the handler passes the event on at once.
   EXPECT_FALSE(platform::CallReplaceFileConsoleHandler(CTRL_C_EVENT));
 }
