@@ -28,6 +28,14 @@ bool SameFolder(const FolderId& a, const FolderId& b) {
   return a.known && b.known && a.device == b.device && a.inode == b.inode;
 }
 
+ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error,
+                        LinkPolicy links) {
+  ReplacementHandle replacement = BeginReplace(path, links, error);
+  if (!replacement) return ReportWrite::kFailed;
+  AppendToReplacement(*replacement, content.data(), content.size());
+  return FinishReplace(std::move(replacement), error);
+}
+
 #if EXIFCHECK_PLAIN_READ
 const bool kReadsWholeFiles = true;
 #else

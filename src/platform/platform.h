@@ -177,17 +177,54 @@ enum class ReportWrite {
   kFailed,          // nothing usable was written
 };
 
+/// What a replace does with a link named like the file it writes.
+enum class LinkPolicy {
+  /// error.json, as users set it up: on POSIX the link stays and the file
+  /// it leads to is replaced, keeping that file's permissions and owner.
+  kFollowLink,
+  /// The page and the table: the link itself gives way to the new file,
+  /// which is never written through it and takes nothing (permissions,
+  /// owner, attributes, access list) from what it leads to. A symbolic link
+  /// or junction on Windows likewise.
+  kReplaceLink,
+};
+
 /// Replaces the file at `path` with `content` in one step, through a
 /// temporary file beside it that is on disk before it takes the file's
-/// place, so a reader never sees a half-written file. A link at `path` stays
-/// and the file it leads to is replaced (POSIX); an existing file keeps its
-/// permissions, owner and group (POSIX) or attributes and DACL (Windows). A
-/// file the run may not write is left alone, as an in-place open would fail
-/// on it. When the folder takes no new file but the old one may be written,
-/// it is overwritten in place instead. Interrupts (POSIX signals, Windows
-/// console events) wait until the write is over, so none leaves a temporary
-/// file behind. For kWrittenInPlace and kFailed `error` says why.
-ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error);
+/// place, so a reader never sees a half-written file. A link at `path` is
+/// handled as `links` says. An existing file keeps its permissions, owner
+/// and group (POSIX) or attributes and DACL (Windows). A file the run may
+/// not write is left alone, as an in-place open would fail on it. When the
+/// folder takes no new file but the old one may be written, it is
+/// overwritten in place instead (never a link with kReplaceLink).
+/// Interrupts (POSIX signals, Windows console events) wait until the write
+/// is over, so none leaves a temporary file behind. For kWrittenInPlace and
+/// kFailed `error` says why. On Windows each LF is written as CR LF, as a
+/// text-mode write did.
+ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error,
+                        LinkPolicy links = LinkPolicy::kFollowLink);
+
+/// A replace in progress, for content written piece by piece; see BeginReplace.
+struct Replacement;
+void DropReplacement(Replacement* replacement);
+using ReplacementHandle = std::unique_ptr<Replacement, void (*)(Replacement*)>;
+
+/// ReplaceFile in steps, so that content too large to hold is written as it
+/// is made and never held whole: the checks of the old file and the
+/// temporary file beside it come here, interrupts wait from here until the
+/// handle is finished or dropped, and a null handle with `error` set says
+/// what failed. Append and finish on the thread that began. Dropping the
+/// handle unfinished removes the temporary file (a file already being
+/// written in place stays as far as it got).
+ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error);
+
+/// Adds `size` bytes to the new content. Bytes are held back in a small
+/// buffer; false once a write has failed, and FinishReplace then says why.
+bool AppendToReplacement(Replacement& replacement, const char* data, std::size_t size);
+
+/// Writes what is held back, puts the new file in place as ReplaceFile does
+/// and answers as it does; the handle is gone either way.
+ReportWrite FinishReplace(ReplacementHandle replacement, std::string* error);
 
 /// Starts a thread that runs `body`. On POSIX the thread holds back the
 /// signals that end a run (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ) for

@@ -522,8 +522,8 @@ void WriteReportPage(const RunOnPage& run, const FrameStore& frames,
   const std::string html =
       ReportPageHtml(run, frames, ReadThumbnails(run, frames), platform::NamesCharset());
   std::string error;
-  if (platform::ReplaceFile(platform::JoinPath(output_folder, kPageName), html, &error) ==
-      platform::ReportWrite::kFailed) {
+  if (platform::ReplaceFile(platform::JoinPath(output_folder, kPageName), html, &error,
+                            platform::LinkPolicy::kReplaceLink) == platform::ReportWrite::kFailed) {
     platform::Warn(std::string(kPageName) + " not written: " + error);
   }
 }
