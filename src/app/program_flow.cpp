@@ -161,8 +161,14 @@ int RunChecked(int argc, char* argv[]) {
 
   if (!platform::PathExists(output_folder)) platform::MakeFolder(output_folder);
 
+  // The page and the table of an earlier run are no frames, should the
+  // output folder lie inside the image folder.
+  std::vector<OwnOutput> own;
+  for (const char* name : {"exifcheck-report.html", "exifcheck-frames.csv"}) {
+    own.push_back({name, platform::IdentifyFile(platform::JoinPath(output_folder, name), false)});
+  }
   ScanProblems scan;
-  const ImageList images = ScanImageFolder(image_folder, &scan);
+  const ImageList images = ScanImageFolder(image_folder, &scan, own);
   if (!scan.folder_listed) {
     // Checks over an empty list would end in the all-clear message.
     platform::Warn("the image folder " + image_folder + " (key \"" + KeyAt(settings, kImageFolder) +

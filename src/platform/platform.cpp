@@ -28,6 +28,10 @@ bool SameFolder(const FolderId& a, const FolderId& b) {
   return a.known && b.known && a.device == b.device && a.inode == b.inode;
 }
 
+bool SameFile(const FileId& a, const FileId& b) {
+  return a.known && b.known && a.volume == b.volume && a.index == b.index;
+}
+
 ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error,
                         LinkPolicy links) {
   ReplacementHandle replacement = BeginReplace(path, links, error);

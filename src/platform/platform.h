@@ -55,6 +55,22 @@ struct FolderId {
 
 bool SameFolder(const FolderId& a, const FolderId& b);
 
+/// Identity of a file, so that the scan can tell the files this tool wrote
+/// from others of the same name: device and inode on POSIX, volume serial
+/// number and file index on Windows. `known` is false when nothing is there
+/// or the system gives no identity.
+struct FileId {
+  bool known = false;
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+};
+
+bool SameFile(const FileId& a, const FileId& b);
+
+/// The identity of what `path` names: with `follow_link`, of what a link
+/// there leads to, otherwise of the link itself.
+FileId IdentifyFile(const std::string& path, bool follow_link);
+
 /// One name a folder listing delivers. `is_folder` is the subdirectory bit;
 /// links are followed, so a link to a folder counts as a folder and anything
 /// else (a file, a broken link, a FIFO) as a file.

@@ -1,7 +1,8 @@
-// POSIX paths and folders. Directory listings are sorted by name because
-// readdir has no order of its own, and links are followed the way the
-// Windows enumeration reports them: as what they lead to. Image files are
-// read in file_read_posix.cpp, error.json is written in replace_file_posix.cpp.
+// POSIX paths, folders and files' identities. Directory listings are sorted
+// by name because readdir has no order of its own, and links are followed
+// the way the Windows enumeration reports them: as what they lead to. Image
+// files are read in file_read_posix.cpp, error.json and the page are written
+// in replace_file_posix.cpp.
 #include <dirent.h>
 #include <langinfo.h>
 #include <sys/stat.h>
@@ -28,6 +29,17 @@ bool IsFolder(const std::string& path) {
 }
 
 void MakeFolder(const std::string& path) { (void)mkdir(path.c_str(), 0777); }
+
+FileId IdentifyFile(const std::string& path, bool follow_link) {
+  FileId id;
+  struct stat st;
+  if ((follow_link ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) == 0) {
+    id.known = true;
+    id.volume = static_cast<std::uint64_t>(st.st_dev);
+    id.index = static_cast<std::uint64_t>(st.st_ino);
+  }
+  return id;
+}
 
 namespace {
 
