@@ -15,9 +15,9 @@
 #include "app/settings_file.h"
 #include "checks/check_findings.h"
 #include "checks/consistency_checks.h"
-#include "read/frame_store.h"
 #include "checks/messages.h"
 #include "platform/platform.h"
+#include "read/frame_store.h"
 #include "report/error_report.h"
 #include "report/frames_csv.h"
 #include "report/report_page.h"
@@ -174,8 +174,14 @@ int RunChecked(int argc, char* argv[]) {
 
   if (!platform::PathExists(output_folder)) platform::MakeFolder(output_folder);
 
+  // The page and the table of an earlier run are no frames, should the
+  // output folder lie inside the image folder.
+  std::vector<OwnOutput> own;
+  for (const char* name : {kReportPageName, kFramesCsvName}) {
+    own.push_back({name, platform::IdentifyFile(platform::JoinPath(output_folder, name), false)});
+  }
   ScanProblems scan;
-  const ImageList images = ScanImageFolder(image_folder, &scan);
+  const ImageList images = ScanImageFolder(image_folder, &scan, own);
   if (!scan.folder_listed) {
     // Checks over an empty list would end in the all-clear message.
     platform::Warn("the image folder " + image_folder + " (key \"" + KeyAt(settings, kImageFolder) +

@@ -22,19 +22,8 @@ FileRead Failed(FileRead result, const std::string& why_text, std::string* why) 
   return result;
 }
 
-// strerror may share one buffer among threads, and frames are opened on
-// reader threads. strerror_r comes in two forms; each overload takes one.
-[[maybe_unused]] std::string ReasonText(int result, const char* buffer, int code) {
-  return result == 0 ? buffer : "error " + std::to_string(code);
-}
-[[maybe_unused]] std::string ReasonText(const char* text, const char* /*buffer*/, int /*code*/) {
-  return text;
-}
-
-std::string Reason(int code) {
-  char buffer[256] = "";
-  return ReasonText(strerror_r(code, buffer, sizeof buffer), buffer, code);
-}
+// Frames are opened on reader threads, where strerror need not be safe.
+std::string Reason(int code) { return ErrorText(code); }
 
 const char* KindOfFile(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder";

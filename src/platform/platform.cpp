@@ -19,4 +19,16 @@ bool SameFolder(const FolderId& a, const FolderId& b) {
   return a.known && b.known && a.device == b.device && a.inode == b.inode;
 }
 
+bool SameFile(const FileId& a, const FileId& b) {
+  return a.known && b.known && a.volume == b.volume && a.index == b.index;
+}
+
+ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error,
+                        LinkPolicy links) {
+  ReplacementHandle replacement = BeginReplace(path, links, error);
+  if (!replacement) return ReportWrite::kFailed;
+  AppendToReplacement(*replacement, content.data(), content.size());
+  return FinishReplace(std::move(replacement), error);
+}
+
 }  // namespace platform

@@ -57,6 +57,22 @@ struct FolderId {
 
 bool SameFolder(const FolderId& a, const FolderId& b);
 
+/// Identity of a file, so that the scan can tell the files this tool wrote
+/// from others of the same name: device and inode on POSIX, volume serial
+/// number and file index on Windows. `known` is false when nothing is there
+/// or the system gives no identity.
+struct FileId {
+  bool known = false;
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+};
+
+bool SameFile(const FileId& a, const FileId& b);
+
+/// The identity of what `path` names: with `follow_link`, of what a link
+/// there leads to, otherwise of the link itself.
+FileId IdentifyFile(const std::string& path, bool follow_link);
+
 /// One name a folder listing delivers. `is_folder` is the subdirectory bit;
 /// links are followed, so a link to a folder counts as a folder and anything
 /// else (a file, a broken link, a FIFO) as a file.
@@ -109,13 +125,6 @@ bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::ui
 std::size_t ReadCachedAt(ImageFile& file, unsigned char* data, std::size_t size,
                          std::uint64_t offset, bool* waited);
 
-/// Starts a thread that runs `body`. On POSIX the signals that end a run
-/// (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ) stay blocked in it for its
-/// whole life, so that the kernel hands them to the main thread, which
-/// holds them back while a report is replaced; a thread that took one
-/// would end the run with the temporary file left behind.
-std::thread StartThread(std::function<void()> body);
-
 /// How writing the report file went.
 enum class ReportWrite {
   kReplaced,        // the new content replaced the old file in one step
@@ -123,17 +132,65 @@ enum class ReportWrite {
   kFailed,          // nothing usable was written
 };
 
+/// What a replace does with a link named like the file it writes.
+enum class LinkPolicy {
+  /// error.json, as users set it up: on POSIX the link stays and the file
+  /// it leads to is replaced, keeping that file's permissions and owner.
+  kFollowLink,
+  /// The page and the table: the link itself gives way to the new file,
+  /// which is never written through it and takes nothing (permissions,
+  /// owner, attributes, access list) from what it leads to. A symbolic link
+  /// or junction on Windows likewise.
+  kReplaceLink,
+};
+
 /// Replaces the file at `path` with `content` in one step, through a
 /// temporary file beside it that is on disk before it takes the file's
-/// place, so a reader never sees a half-written file. A link at `path` stays
-/// and the file it leads to is replaced (POSIX); an existing file keeps its
-/// permissions, owner and group (POSIX) or attributes and DACL (Windows). A
-/// file the run may not write is left alone, as an in-place open would fail
-/// on it. When the folder takes no new file but the old one may be written,
-/// it is overwritten in place instead. Interrupts (POSIX signals, Windows
-/// console events) wait until the write is over, so none leaves a temporary
-/// file behind. For kWrittenInPlace and kFailed `error` says why.
-ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error);
+/// place, so a reader never sees a half-written file. A link at `path` is
+/// handled as `links` says. An existing file keeps its permissions, owner
+/// and group (POSIX) or attributes and DACL (Windows). A file the run may
+/// not write is left alone, as an in-place open would fail on it. When the
+/// folder takes no new file but the old one may be written, it is
+/// overwritten in place instead (never a link with kReplaceLink).
+/// Interrupts (POSIX signals, Windows console events) wait until the write
+/// is over, so none leaves a temporary file behind. For kWrittenInPlace and
+/// kFailed `error` says why. On Windows each LF is written as CR LF, as a
+/// text-mode write did.
+ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error,
+                        LinkPolicy links = LinkPolicy::kFollowLink);
+
+/// A replace in progress, for content written piece by piece; see BeginReplace.
+struct Replacement;
+void DropReplacement(Replacement* replacement);
+using ReplacementHandle = std::unique_ptr<Replacement, void (*)(Replacement*)>;
+
+/// ReplaceFile in steps, so that content too large to hold is written as it
+/// is made and never held whole: the checks of the old file and the
+/// temporary file beside it come here, interrupts wait from here until the
+/// handle is finished or dropped, and a null handle with `error` set says
+/// what failed. Append and finish on the thread that began. Dropping the
+/// handle unfinished removes the temporary file (a file already being
+/// written in place stays as far as it got).
+ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error);
+
+/// Adds `size` bytes to the new content. Bytes are held back in a small
+/// buffer; false once a write has failed, and FinishReplace then says why.
+bool AppendToReplacement(Replacement& replacement, const char* data, std::size_t size);
+
+/// Writes what is held back, puts the new file in place as ReplaceFile does
+/// and answers as it does; the handle is gone either way.
+ReportWrite FinishReplace(ReplacementHandle replacement, std::string* error);
+
+/// Starts a thread that runs `body`. On POSIX the thread holds back the
+/// signals that end a run (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ) for
+/// its whole life, so that they come only to the main thread, which holds
+/// them back while a file is replaced; elsewhere the thread starts plainly.
+/// Throws std::system_error as std::thread does when no thread can start.
+std::thread StartThread(std::function<void()> body);
+
+/// The system's text for the C runtime error `code` (an errno value), safe
+/// to call on any thread.
+std::string ErrorText(int code);
 
 /// For tests only: `hook`, when not null, is called with the temporary
 /// file's path once it is written and flushed, before it replaces the target.

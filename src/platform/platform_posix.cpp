@@ -1,7 +1,8 @@
-// POSIX paths and folders. Directory listings are sorted by name because
-// readdir has no order of its own, and links are followed the way the
-// Windows enumeration reports them: as what they lead to. Image files are
-// read in file_read_posix.cpp, error.json is written in replace_file_posix.cpp.
+// POSIX paths, folders and files' identities. Directory listings are sorted
+// by name because readdir has no order of its own, and links are followed
+// the way the Windows enumeration reports them: as what they lead to. Image
+// files are read in file_read_posix.cpp, error.json and the page are written
+// in replace_file_posix.cpp.
 #include <dirent.h>
 #include <langinfo.h>
 #include <sys/stat.h>
@@ -29,7 +30,27 @@ bool IsFolder(const std::string& path) {
 
 void MakeFolder(const std::string& path) { (void)mkdir(path.c_str(), 0777); }
 
+FileId IdentifyFile(const std::string& path, bool follow_link) {
+  FileId id;
+  struct stat st;
+  if ((follow_link ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) == 0) {
+    id.known = true;
+    id.volume = static_cast<std::uint64_t>(st.st_dev);
+    id.index = static_cast<std::uint64_t>(st.st_ino);
+  }
+  return id;
+}
+
 namespace {
+
+// strerror_r has two forms: the GNU one returns the text, which need not be
+// in the buffer; the XSI one fills the buffer and returns 0.
+[[maybe_unused]] const char* ErrorTextOf(const char* gnu_text, const char* /*buffer*/) {
+  return gnu_text;
+}
+[[maybe_unused]] const char* ErrorTextOf(int xsi_result, const char* buffer) {
+  return xsi_result == 0 ? buffer : nullptr;
+}
 
 // d_type saves a stat per entry on most filesystems; links and filesystems
 // that do not fill it in need one to learn what the name leads to.
@@ -51,7 +72,7 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
   *id = FolderId();
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
-    if (why != nullptr) *why = std::strerror(errno);
+    if (why != nullptr) *why = ErrorText(errno);
     return false;
   }
   struct stat st;
@@ -72,6 +93,13 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
   std::sort(entries->begin(), entries->end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return true;
+}
+
+std::string ErrorText(int code) {
+  char buffer[256] = "";
+  const char* text = ErrorTextOf(strerror_r(code, buffer, sizeof buffer), buffer);
+  if (text == nullptr || *text == '\0') return "error " + std::to_string(code);
+  return text;
 }
 
 void DropTextModeCarriageReturn(std::string* line, bool ended_by_newline) {

@@ -2,8 +2,9 @@
 // and the _findfirst64i32 enumeration. Folders are listed in the order the
 // system delivers them, "." and ".." included. The enumeration gives no
 // identity of a folder, so no two are known to be the same; a link that
-// leads back in ends where the path grows too long. Image files are read in
-// file_read_win32.cpp, error.json is written in replace_file_win32.cpp.
+// leads back in ends where the path grows too long. A file's identity comes
+// from its handle. Image files are read in file_read_win32.cpp, error.json
+// and the page are written in replace_file_win32.cpp.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -33,6 +34,33 @@ bool IsFolder(const std::string& path) {
 
 void MakeFolder(const std::string& path) { (void)_mkdir(path.c_str()); }
 
+FileId IdentifyFile(const std::string& path, bool follow_link) {
+  FileId id;
+  // No access asked for: the identity is there even for a file another
+  // program holds open, a browser showing the page, say.
+  const HANDLE file = CreateFileA(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (follow_link ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+      nullptr);
+  if (file == INVALID_HANDLE_VALUE) return id;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(file, &info)) {
+    id.known = true;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  CloseHandle(file);
+  return id;
+}
+
+std::string ErrorText(int code) {
+  char text[256] = "";
+  if (strerror_s(text, sizeof text, code) != 0 || text[0] == '\0') {
+    return "error " + std::to_string(code);
+  }
+  return text;
+}
+
 bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry>* entries,
                 std::string* why) {
   entries->clear();
@@ -45,8 +73,7 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
     // The enumeration says "no such file" for a missing folder and for a
     // file, and "invalid argument" for a name it cannot take.
     if (why != nullptr) {
-      *why =
-          errno == ENOENT && TooLongForNarrowCalls(pattern) ? kPathTooLong : std::strerror(errno);
+      *why = errno == ENOENT && TooLongForNarrowCalls(pattern) ? kPathTooLong : ErrorText(errno);
     }
     return false;
   }

@@ -1,8 +1,11 @@
-// POSIX: error.json replaced through a temporary file beside the file it
-// names. Users link error.json elsewhere, set its mode, and look at it while
-// a run is on; an in-place write served all of that, so the replacement
-// keeps it up: the link stays, the mode stays, and a signal never strands the
-// temporary file in a folder that a later scan may read.
+// POSIX: files replaced through a temporary file beside the file they name.
+// Users link error.json elsewhere, set its mode, and look at it while a run
+// is on; an in-place write served all of that, so its replacement keeps it
+// up: the link stays, the mode stays. The page and the table are the tool's
+// own files, and a shared output folder must not turn them against the run:
+// a link named like them gives way to the file and is never written
+// through. A signal never strands the temporary file in a folder that a
+// later scan may read.
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
@@ -12,10 +15,24 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/platform.h"
 
 namespace platform {
+
+// One replace from BeginReplace to its end. `fd` is where the bytes go: the
+// temporary file, or the old file when it is written in place (`temp`
+// empty). `failure` keeps the errno of the first write that failed.
+struct Replacement {
+  std::string target;
+  std::string temp;
+  std::string in_place_why;
+  int fd = -1;
+  off_t written = 0;
+  std::string held;
+  int failure = 0;
+};
 
 namespace {
 
@@ -24,7 +41,11 @@ void (*g_test_hook)(const std::string& temp_path) = nullptr;
 // The kernel gives up on a chain of links after as many.
 constexpr int kMaxLinkHops = 40;
 
-std::string Reason(int code) { return std::strerror(code); }
+// Appends are gathered up to this many bytes, so that a table written row
+// by row costs a write per block, not per row, and never more memory.
+constexpr std::size_t kHeldBytes = std::size_t{64} << 10;
+
+std::string Reason(int code) { return ErrorText(code); }
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -86,24 +107,52 @@ sigset_t EndingSignals() {
   return set;
 }
 
-bool WriteAll(int fd, const std::string& content, bool at_start) {
+// Replaces may nest (a table begun, error.json written meanwhile); the
+// signals come back when the last one ends.
+thread_local int g_replaces_held = 0;
+thread_local sigset_t g_mask_before;
+
+// Every thread the tool starts holds the ending signals back for its whole
+// life (StartThread), so a signal sent to the process can only be taken by
+// the main thread: blocked here, it waits for the replace whatever else runs.
+void HoldEndingSignals() {
+  if (g_replaces_held++ > 0) return;
+  const sigset_t ending = EndingSignals();
+  pthread_sigmask(SIG_BLOCK, &ending, &g_mask_before);
+}
+
+void ReleaseEndingSignals() {
+  if (--g_replaces_held == 0) pthread_sigmask(SIG_SETMASK, &g_mask_before, nullptr);
+}
+
+// `size` bytes at the replacement's end; a temporary file is written from
+// its start as well, so one positioned write serves both.
+bool WriteOut(Replacement& replacement, const char* data, std::size_t size) {
   std::size_t done = 0;
-  while (done < content.size()) {
-    const ssize_t put = at_start ? pwrite(fd, content.data() + done, content.size() - done,
-                                          static_cast<off_t>(done))
-                                 : write(fd, content.data() + done, content.size() - done);
+  while (done < size) {
+    const ssize_t put = pwrite(replacement.fd, data + done, size - done,
+                               replacement.written + static_cast<off_t>(done));
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
-      if (put == 0) errno = ENOSPC;
+      replacement.failure = put == 0 ? ENOSPC : errno;
       return false;
     }
     done += static_cast<std::size_t>(put);
   }
+  replacement.written += static_cast<off_t>(size);
   return true;
 }
 
+bool WriteHeld(Replacement& replacement) {
+  if (replacement.failure != 0) return false;
+  const bool written = WriteOut(replacement, replacement.held.data(), replacement.held.size());
+  replacement.held.clear();
+  return written;
+}
+
 // A fresh name beside `target`, created the way a plain open would create
-// error.json, so umask and a default ACL of the folder apply as they always did.
+// error.json, so umask and a default ACL of the folder apply as they always
+// did. O_EXCL: never through a link someone put under that name.
 int CreateTemporary(const std::string& target, std::string* temp) {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
@@ -140,106 +189,184 @@ bool KeepOwnerAndMode(int fd, const struct stat& old, std::string* error) {
   return true;
 }
 
-ReportWrite WriteInPlace(int fd, const std::string& target, const std::string& content,
-                         std::string* error) {
-  if (!WriteAll(fd, content, true) || ftruncate(fd, static_cast<off_t>(content.size())) != 0 ||
-      !Flush(fd)) {
-    *error = "cannot write " + target + " in place: " + Reason(errno);
+bool NotAFile(const std::string& target, mode_t mode, std::string* error) {
+  *error =
+      "cannot replace " + target + ": " + (S_ISDIR(mode) ? Reason(EISDIR) : "not a regular file");
+  return false;
+}
+
+// The old file the target names after every link, opened for writing:
+// in-place writing failed on a file the run may not write, and so does this.
+bool OpenFollowed(const std::string& target, int* old_fd, struct stat* old, std::string* error) {
+  if (stat(target.c_str(), old) != 0) {
+    if (errno == ENOENT) return true;
+    *error = "cannot replace " + target + ": " + Reason(errno);
+    return false;
+  }
+  if (!S_ISREG(old->st_mode)) return NotAFile(target, old->st_mode, error);
+  *old_fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (*old_fd < 0) {
+    *error = "cannot write " + target + ": " + Reason(errno);
+    return false;
+  }
+  return true;
+}
+
+// The file the target names itself, opened for writing, or none when it is
+// a link: the new file takes its place and nothing of what it leads to.
+// O_NOFOLLOW and fstat hold even when the name changes in between.
+bool OpenUnfollowed(const std::string& target, int* old_fd, struct stat* old, std::string* error) {
+  if (lstat(target.c_str(), old) != 0) {
+    if (errno == ENOENT) return true;
+    *error = "cannot replace " + target + ": " + Reason(errno);
+    return false;
+  }
+  if (S_ISLNK(old->st_mode)) return true;
+  if (!S_ISREG(old->st_mode)) return NotAFile(target, old->st_mode, error);
+  // O_NONBLOCK: a FIFO put there meanwhile must not hold the run.
+  *old_fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
+  if (*old_fd < 0) {
+    if (errno == ELOOP) return true;  // a link by now
+    *error = "cannot write " + target + ": " + Reason(errno);
+    return false;
+  }
+  if (fstat(*old_fd, old) != 0 || !S_ISREG(old->st_mode)) {
+    close(*old_fd);
+    *old_fd = -1;
+    return NotAFile(target, old->st_mode, error);
+  }
+  return true;
+}
+
+// The temporary file, with the old file's owner and mode when there is one.
+// A folder that refuses new files sends the bytes to the old file instead.
+bool StartWriting(Replacement& replacement, int old_fd, const struct stat& old,
+                  std::string* error) {
+  const int fd = CreateTemporary(replacement.target, &replacement.temp);
+  if (fd < 0) {
+    const int code = errno;
+    replacement.temp.clear();
+    *error =
+        "cannot create a temporary file in " + FolderOf(replacement.target) + ": " + Reason(code);
+    // A full disk would fail an in-place write half-way, so only a refusal
+    // of the folder sends the content to the old file.
+    if (old_fd < 0 || (code != EACCES && code != EPERM && code != EROFS)) return false;
+    replacement.fd = old_fd;
+    replacement.in_place_why = *error;
+    return true;
+  }
+  replacement.fd = fd;
+  std::string reason;
+  if (old_fd >= 0 && !KeepOwnerAndMode(fd, old, &reason)) {
+    *error = "cannot write " + replacement.temp + ": " + reason;
+    return false;
+  }
+  return true;
+}
+
+ReportWrite FinishInPlace(Replacement& replacement, std::string* error) {
+  if (WriteHeld(replacement) &&
+      (ftruncate(replacement.fd, replacement.written) != 0 || !Flush(replacement.fd))) {
+    replacement.failure = errno;
+  }
+  if (replacement.failure != 0) {
+    *error = "cannot write " + replacement.target + " in place: " + Reason(replacement.failure);
     return ReportWrite::kFailed;
   }
+  *error = replacement.in_place_why;
   return ReportWrite::kWrittenInPlace;
 }
 
-// Everything that runs with the ending signals held back. `old_fd` is the old
-// file opened for writing, or -1 when there is none.
-ReportWrite WriteHeldBack(const std::string& target, const std::string& content, int old_fd,
-                          const struct stat& old, std::string* error) {
-  const std::string folder = FolderOf(target);
-  std::string temp;
-  const int fd = CreateTemporary(target, &temp);
-  if (fd < 0) {
-    const int code = errno;
-    *error = "cannot create a temporary file in " + folder + ": " + Reason(code);
-    // A full disk would fail an in-place write half-way, so only a refusal
-    // of the folder sends the report to the old file.
-    if (old_fd >= 0 && (code == EACCES || code == EPERM || code == EROFS)) {
-      const std::string reason = *error;
-      const ReportWrite result = WriteInPlace(old_fd, target, content, error);
-      if (result == ReportWrite::kWrittenInPlace) *error = reason;
-      return result;
-    }
+}  // namespace
+
+void DropReplacement(Replacement* replacement) {
+  if (replacement->fd >= 0) close(replacement->fd);
+  if (!replacement->temp.empty()) unlink(replacement->temp.c_str());
+  ReleaseEndingSignals();
+  delete replacement;
+}
+
+ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error) {
+  ReplacementHandle none(nullptr, DropReplacement);
+  auto replacement = std::make_unique<Replacement>();
+  replacement->held.reserve(kHeldBytes);
+  if (links == LinkPolicy::kFollowLink) {
+    if (!FollowLinks(path.c_str(), &replacement->target, error)) return none;
+  } else {
+    replacement->target = path.c_str();
+  }
+  struct stat old {};
+  int old_fd = -1;
+  const bool opened = links == LinkPolicy::kFollowLink
+                          ? OpenFollowed(replacement->target, &old_fd, &old, error)
+                          : OpenUnfollowed(replacement->target, &old_fd, &old, error);
+  if (!opened) return none;
+
+  HoldEndingSignals();
+  ReplacementHandle handle(replacement.release(), DropReplacement);
+  const bool started = StartWriting(*handle, old_fd, old, error);
+  if (old_fd >= 0 && old_fd != handle->fd) close(old_fd);
+  return started ? std::move(handle) : std::move(none);
+}
+
+bool AppendToReplacement(Replacement& replacement, const char* data, std::size_t size) {
+  if (replacement.failure != 0) return false;
+  if (replacement.held.size() + size <= kHeldBytes) {
+    replacement.held.append(data, size);
+    return true;
+  }
+  if (!WriteHeld(replacement)) return false;
+  if (size >= kHeldBytes) return WriteOut(replacement, data, size);
+  replacement.held.append(data, size);
+  return true;
+}
+
+ReportWrite FinishReplace(ReplacementHandle handle, std::string* error) {
+  Replacement& replacement = *handle;
+  if (replacement.temp.empty()) return FinishInPlace(replacement, error);
+  if (WriteHeld(replacement) && !Flush(replacement.fd)) replacement.failure = errno;
+  const int fd = std::exchange(replacement.fd, -1);
+  if (close(fd) != 0 && replacement.failure == 0) replacement.failure = errno;
+  if (replacement.failure != 0) {
+    *error = "cannot write " + replacement.temp + ": " + Reason(replacement.failure);
     return ReportWrite::kFailed;
   }
-  std::string reason;
-  bool ok = old_fd < 0 || KeepOwnerAndMode(fd, old, &reason);
-  if (ok && (!WriteAll(fd, content, false) || !Flush(fd))) {
-    reason = Reason(errno);
-    ok = false;
-  }
-  if (close(fd) != 0 && ok) {
-    reason = Reason(errno);
-    ok = false;
-  }
-  if (!ok) {
-    *error = "cannot write " + temp + ": " + reason;
-    unlink(temp.c_str());
+  if (g_test_hook != nullptr) g_test_hook(replacement.temp);
+  if (rename(replacement.temp.c_str(), replacement.target.c_str()) != 0) {
+    *error = "cannot replace " + replacement.target + ": " + Reason(errno);
     return ReportWrite::kFailed;
   }
-  if (g_test_hook != nullptr) g_test_hook(temp);
-  if (rename(temp.c_str(), target.c_str()) != 0) {
-    *error = "cannot replace " + target + ": " + Reason(errno);
-    unlink(temp.c_str());
-    return ReportWrite::kFailed;
-  }
+  replacement.temp.clear();
   // The rename is on disk only once the folder is. A folder the run may not
-  // open for reading cannot be flushed; the report is in place all the same.
+  // open for reading cannot be flushed; the file is in place all the same.
+  const std::string folder = FolderOf(replacement.target);
   const int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder_fd >= 0) {
     const bool flushed = Flush(folder_fd);
     const int code = errno;
     close(folder_fd);
     if (!flushed) {
-      *error =
-          "cannot flush " + folder + " to disk after replacing " + target + ": " + Reason(code);
+      *error = "cannot flush " + folder + " to disk after replacing " + replacement.target + ": " +
+               Reason(code);
       return ReportWrite::kFailed;
     }
   }
   return ReportWrite::kReplaced;
 }
 
-}  // namespace
-
-ReportWrite ReplaceFile(const std::string& path, const std::string& content, std::string* error) {
-  std::string target;
-  if (!FollowLinks(path.c_str(), &target, error)) return ReportWrite::kFailed;
-
-  struct stat old {};
-  int old_fd = -1;
-  if (stat(target.c_str(), &old) == 0) {
-    if (!S_ISREG(old.st_mode)) {
-      *error = "cannot replace " + target + ": " +
-               (S_ISDIR(old.st_mode) ? Reason(EISDIR) : "not a regular file");
-      return ReportWrite::kFailed;
-    }
-    // In-place writing failed on a file the run may not write; so does this.
-    old_fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    if (old_fd < 0) {
-      *error = "cannot write " + target + ": " + Reason(errno);
-      return ReportWrite::kFailed;
-    }
-  } else if (errno != ENOENT) {
-    *error = "cannot replace " + target + ": " + Reason(errno);
-    return ReportWrite::kFailed;
-  }
-
-  // The tool has a single thread, so the signals can only come to this one.
+std::thread StartThread(std::function<void()> body) {
+  // A new thread takes the creating thread's mask from its first instruction.
   const sigset_t ending = EndingSignals();
   sigset_t previous;
   pthread_sigmask(SIG_BLOCK, &ending, &previous);
-  const ReportWrite result = WriteHeldBack(target, content, old_fd, old, error);
-  if (old_fd >= 0) close(old_fd);
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  return result;
+  try {
+    std::thread thread(std::move(body));
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return thread;
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    throw;
+  }
 }
 
 void SetReplaceFileTestHook(void (*hook)(const std::string& temp_path)) { g_test_hook = hook; }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -63,8 +64,8 @@ void AddText(const std::string& text, bool bounded, std::string* row) {
 void AddNumber(std::optional<double> value, int decimals, std::string* row) {
   if (value && std::isfinite(*value)) {
     char text[64];
-    const auto done = std::to_chars(text, text + sizeof text, *value, std::chars_format::fixed,
-                                    decimals);
+    const auto done =
+        std::to_chars(text, text + sizeof text, *value, std::chars_format::fixed, decimals);
     if (done.ec == std::errc()) row->append(text, done.ptr);
   }
   *row += ',';
@@ -225,5 +226,20 @@ bool FramesCsv(const FrameStore& frames, const SurveyFindings& findings,
   return write(chunk);
 }
 
-void WriteFramesCsv(const FrameStore& /*frames*/, const SurveyFindings& /*findings*/,
-                    const std::string& /*image_folder*/, const std::string& /*output_folder*/) {}
+void WriteFramesCsv(const FrameStore& frames, const SurveyFindings& findings,
+                    const std::string& image_folder, const std::string& output_folder) {
+  std::string error;
+  // As the page: a link of this name is replaced, never written through.
+  platform::ReplacementHandle table =
+      platform::BeginReplace(platform::JoinPath(output_folder, kFramesCsvName),
+                             platform::LinkPolicy::kReplaceLink, &error);
+  if (table) {
+    // A failed append stops the rows; the finish then says why, and leaves
+    // no temporary file.
+    FramesCsv(frames, findings, image_folder, [&table](const std::string& chunk) {
+      return platform::AppendToReplacement(*table, chunk.data(), chunk.size());
+    });
+    if (platform::FinishReplace(std::move(table), &error) != platform::ReportWrite::kFailed) return;
+  }
+  platform::Warn(std::string(kFramesCsvName) + " not written: " + error);
+}

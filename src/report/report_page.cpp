@@ -12,9 +12,10 @@
 #include "checks/check_findings.h"
 #include "platform/platform.h"
 
+const char kReportPageName[] = "exifcheck-report.html";
+
 namespace {
 
-constexpr char kPageName[] = "exifcheck-report.html";
 constexpr std::size_t kMostThumbnails = 200;
 // Thumbnails grow the page by a third again as base64: this keeps a page of
 // 20,000 frames under 5 MB.
@@ -465,8 +466,8 @@ void WriteReportPage(const RunOnPage& run, const FrameStore& frames,
   const std::string html =
       ReportPageHtml(run, frames, PageThumbnails(run, frames).shown, platform::NamesCharset());
   std::string error;
-  if (platform::ReplaceFile(platform::JoinPath(output_folder, kPageName), html, &error) ==
-      platform::ReportWrite::kFailed) {
-    platform::Warn(std::string(kPageName) + " not written: " + error);
+  if (platform::ReplaceFile(platform::JoinPath(output_folder, kReportPageName), html, &error,
+                            platform::LinkPolicy::kReplaceLink) == platform::ReportWrite::kFailed) {
+    platform::Warn(std::string(kReportPageName) + " not written: " + error);
   }
 }

@@ -13,6 +13,9 @@
 #include "read/frame_store.h"
 #include "read/thumbnail_reads.h"
 
+/// The page's file name in the output folder.
+extern const char kReportPageName[];
+
 /// One check that ran, and what it found.
 struct CheckOnPage {
   const char* id;  ///< "resolution", "maker", "focal-length", "gps"

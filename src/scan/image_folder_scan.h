@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 /// Full paths: the folder text as configured, a separator and each subfolder
 /// name on the way down, a separator and the file name.
 using ImageList = std::vector<std::string>;
@@ -17,11 +19,22 @@ struct ScanProblems {
   std::vector<std::string> unlisted;  ///< subfolders that could not be listed
 };
 
+/// A file the run itself writes into the output folder, which is no frame
+/// when the output folder lies inside the image folder: its name, and the
+/// identity of the file of that name in the output folder.
+struct OwnOutput {
+  std::string name;
+  platform::FileId id;
+};
+
 /// Lists every file under `folder`, depth first: a subfolder's contents stand
 /// where the subfolder's own entry was delivered. Opens no file and filters
-/// nothing. Prints "can not found the file ... " for each folder that cannot
-/// be listed and goes on without it; names each such subfolder on standard
-/// error and, when `problems` is given, records them there.
-ImageList ScanImageFolder(const std::string& folder, ScanProblems* problems = nullptr);
+/// nothing but the files of `own`, known by their identity: a file of the
+/// same name (letter case aside) that is another file is listed. Prints "can
+/// not found the file ... " for each folder that cannot be listed and goes
+/// on without it; names each such subfolder on standard error and, when
+/// `problems` is given, records them there.
+ImageList ScanImageFolder(const std::string& folder, ScanProblems* problems = nullptr,
+                          const std::vector<OwnOutput>& own = {});
 
 #endif  // EXIFCHECK_SCAN_IMAGE_FOLDER_SCAN_H_

@@ -14,6 +14,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -147,6 +148,51 @@ TEST(ReplaceFilePosix, LinksStayAndTheFileTheyLeadToIsReplaced) {
         << c.name << ": temporary file " << g_seen.path;
     EXPECT_EQ(g_seen.content, kNew) << c.name << ": the temporary file was not complete";
     EXPECT_EQ(Tree(dir.path()), expected) << c.name;
+  }
+}
+
+// The page's policy: whatever a link named like it leads to is left as it
+// was, and the page takes the link's place with a mode of its own.
+TEST(ReplaceFilePosix, PageTakesTheLinksPlaceAndNothingOfWhatItLeadsTo) {
+  const struct {
+    const char* name;
+    std::string link;  // empty: a plain old page of mode 0640
+    mode_t expected_mode;
+  } cases[] = {
+      {"link to a private file", "../elsewhere/notes.txt", 0644},
+      {"dangling link", "../elsewhere/new.txt", 0644},
+      {"link to a folder", "../elsewhere", 0644},
+      {"link to itself", "page.html", 0644},
+      {"plain old page", "", 0640},
+  };
+  for (const auto& c : cases) {
+    ScopedTempDir dir;
+    const std::string page = dir.Join("out/page.html");
+    const std::string notes = dir.Join("elsewhere/notes.txt");
+    testsupport::WriteFile(notes, "private");
+    ASSERT_EQ(chmod(notes.c_str(), 0600), 0);
+    testsupport::MakeFolders(dir.Join("out"));
+    if (c.link.empty()) {
+      testsupport::WriteFile(page, "old page");
+      ASSERT_EQ(chmod(page.c_str(), 0640), 0);
+    } else {
+      fs::create_symlink(c.link, page);
+    }
+    const std::set<std::string> before = Tree(dir.path());
+    Written got;
+    {
+      const ScopedUmask mask(022);
+      got.result =
+          platform::ReplaceFile(page, kNew, &got.error, platform::LinkPolicy::kReplaceLink);
+    }
+
+    EXPECT_EQ(got.result, ReportWrite::kReplaced) << c.name << ": " << got.error;
+    EXPECT_FALSE(fs::is_symlink(page)) << c.name;
+    EXPECT_EQ(testsupport::ReadFile(page), kNew) << c.name;
+    EXPECT_EQ(Mode(page), c.expected_mode) << c.name;
+    EXPECT_EQ(testsupport::ReadFile(notes), "private") << c.name;
+    EXPECT_EQ(Mode(notes), 0600u) << c.name;
+    EXPECT_EQ(Tree(dir.path()), before) << c.name;
   }
 }
 
@@ -340,6 +386,120 @@ TEST(ReplaceFilePosix, SignalDuringTheWriteWaitsForTheReportAndLeavesNoTemporary
         << strsignal(signal_number) << ": status " << status;
     EXPECT_TRUE(testsupport::ReadFile(report) == content) << strsignal(signal_number);
     EXPECT_EQ(Tree(dir.path()), std::set<std::string>{"error.json"}) << strsignal(signal_number);
+  }
+}
+
+// Content given in pieces of every size around the held-back block.
+TEST(ReplaceFilePosix, StreamedReplaceWritesThePiecesAsOneFile) {
+  const std::vector<std::size_t> cases[] = {{},
+                                            {1},
+                                            {100, 65436, 1},
+                                            {65536, 65536, 3},
+                                            {7, 200000, 7},
+                                            std::vector<std::size_t>(30000, 11)};
+  for (const auto& pieces : cases) {
+    ScopedTempDir dir;
+    const std::string table = dir.Join("frames.csv");
+    testsupport::WriteFile(table, std::string(300000, 'o'));
+    std::string expected;
+    std::string error;
+    platform::ReplacementHandle replacement =
+        platform::BeginReplace(table, platform::LinkPolicy::kReplaceLink, &error);
+    ASSERT_TRUE(replacement) << error;
+    for (const std::size_t size : pieces) {
+      const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
+      expected += piece;
+      EXPECT_TRUE(platform::AppendToReplacement(*replacement, piece.data(), piece.size()));
+    }
+    // Nothing is in place before the finish.
+    EXPECT_EQ(testsupport::ReadFile(table), std::string(300000, 'o')) << pieces.size();
+    EXPECT_EQ(platform::FinishReplace(std::move(replacement), &error), ReportWrite::kReplaced)
+        << error;
+    EXPECT_TRUE(testsupport::ReadFile(table) == expected) << pieces.size() << " pieces";
+    EXPECT_EQ(Tree(dir.path()), std::set<std::string>{"frames.csv"}) << pieces.size();
+  }
+}
+
+// Dropped unfinished, or failed at the file size limit (whose SIGXFSZ, held
+// back, comes once the replace is over: ignored here).
+TEST(ReplaceFilePosix, StreamedReplaceDroppedOrFailedLeavesTheOldFileAndNoTemporaryFile) {
+  for (const bool dropped : {true, false}) {
+    ScopedTempDir dir;
+    const std::string table = dir.Join("frames.csv");
+    testsupport::WriteFile(table, "old");
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const rlimit small{100000, before.rlim_max};
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    if (!dropped) setrlimit(RLIMIT_FSIZE, &small);
+    std::string error;
+    platform::ReplacementHandle replacement =
+        platform::BeginReplace(table, platform::LinkPolicy::kReplaceLink, &error);
+    ASSERT_TRUE(replacement) << error;
+    const std::string row(1000, 'r');
+    bool appended = true;
+    for (int i = 0; i < 300; ++i) {
+      appended = platform::AppendToReplacement(*replacement, row.data(), row.size()) && appended;
+    }
+    EXPECT_EQ(appended, dropped);
+    if (!dropped) {
+      EXPECT_EQ(platform::FinishReplace(std::move(replacement), &error), ReportWrite::kFailed);
+      EXPECT_EQ(error.rfind("cannot write " + table + "."), 0u) << error;
+      EXPECT_NE(error.find(": File too large"), std::string::npos) << error;
+    }
+    replacement.reset();
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(testsupport::ReadFile(table), "old") << dropped;
+    EXPECT_EQ(Tree(dir.path()), std::set<std::string>{"frames.csv"}) << dropped;
+  }
+}
+
+// Threads sit waiting while the main thread replaces the report and the
+// process is sent SIGTERM from inside the replace. Whichever thread the
+// kernel picks, the signal must wait for the rename.
+void SignalTheProcess(const std::string& /*temp*/) { kill(getpid(), SIGTERM); }
+
+TEST(ReplaceFilePosix, SigtermWithThreadsRunningWaitsForTheReport) {
+  for (const bool streamed : {false, true}) {  // signalled between appends or before the rename
+    ScopedTempDir dir;
+    const std::string report = dir.Join("error.json");
+    testsupport::WriteFile(report, "old");
+    const std::string content(100000, 'n');
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGTERM, SIG_DFL);
+      std::vector<std::thread> threads;
+      for (int i = 0; i < 4; ++i) {
+        threads.push_back(platform::StartThread([] {
+          for (;;) pause();
+        }));
+      }
+      for (std::thread& thread : threads) thread.detach();
+      usleep(20000);  // every thread is waiting by now
+      std::string error;
+      if (streamed) {
+        platform::ReplacementHandle replacement =
+            platform::BeginReplace(report, platform::LinkPolicy::kFollowLink, &error);
+        if (!replacement) _exit(3);
+        platform::AppendToReplacement(*replacement, content.data(), 1000);
+        kill(getpid(), SIGTERM);
+        usleep(20000);
+        platform::AppendToReplacement(*replacement, content.data() + 1000, content.size() - 1000);
+        platform::FinishReplace(std::move(replacement), &error);
+      } else {
+        platform::SetReplaceFileTestHook(SignalTheProcess);
+        platform::ReplaceFile(report, content, &error);
+      }
+      usleep(200000);  // time for a signal that was not held back to land
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << streamed << ": " << status;
+    EXPECT_TRUE(testsupport::ReadFile(report) == content) << streamed;
+    EXPECT_EQ(Tree(dir.path()), std::set<std::string>{"error.json"}) << streamed;
   }
 }
 

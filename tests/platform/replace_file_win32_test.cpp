@@ -1,6 +1,7 @@
 // Replacing error.json on Windows: no leftovers, attributes and access list
 // kept, a read-only file left alone, a folder that takes no new file, and
-// console interrupts that wait for the report.
+// console interrupts that wait for the report, and replaces written piece
+// by piece.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -16,6 +17,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/report_write.h"
@@ -190,9 +192,9 @@ TEST(ReplaceFileWin32, FolderTakingNoNewFileWritesTheReportInPlace) {
 }
 
 // The console handler runs on a thread of the system's; here a thread of the
-// test's calls it from inside the write. It must not return before the
-// report is in place, and then it must leave the event to the default
-// handling, which ends the process.
+// test's calls it from inside the write, while threads of the tool's sit
+// waiting. It must not return before the report is in place, and then it
+// must leave the event to the default handling, which ends the process.
 std::atomic<bool> g_handler_returned{false};
 std::atomic<bool> g_returned_early{false};
 bool g_handler_answer = true;
@@ -213,8 +215,32 @@ void InterruptInTheWindow(const std::string& temp) {
   g_returned_early = g_handler_returned.load();
 }
 
+// The same interrupt between two appends of a streamed replace.
+Written ReplaceInterruptedBetweenAppends(const std::string& path) {
+  Written out;
+  platform::ReplacementHandle replacement =
+      platform::BeginReplace(path, platform::LinkPolicy::kReplaceLink, &out.error);
+  if (!replacement) return out;
+  platform::AppendToReplacement(*replacement, kNew.data(), 3);
+  InterruptInTheWindow("");
+  platform::AppendToReplacement(*replacement, kNew.data() + 3, kNew.size() - 3);
+  out.result = platform::FinishReplace(std::move(replacement), &out.error);
+  return out;
+}
+
 TEST(ReplaceFileWin32, ConsoleInterruptWaitsForTheReport) {
-  for (const unsigned long event : {CTRL_C_EVENT, CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT}) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.push_back(platform::StartThread([&stop] {
+      while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }));
+  }
+  const std::pair<unsigned long, bool> cases[] = {{CTRL_C_EVENT, false},
+                                                  {CTRL_BREAK_EVENT, false},
+                                                  {CTRL_CLOSE_EVENT, false},
+                                                  {CTRL_C_EVENT, true}};
+  for (const auto& [event, streamed] : cases) {
     ScopedTempDir dir;
     g_report = dir.Join("error.json");
     testsupport::WriteFile(g_report, std::string(5000, 'x'));
@@ -222,19 +248,60 @@ TEST(ReplaceFileWin32, ConsoleInterruptWaitsForTheReport) {
     g_handler_returned = false;
     g_handler_answer = true;
     g_final_when_returned = false;
-    platform::SetReplaceFileTestHook(InterruptInTheWindow);
-    const Written got = Replace(g_report);
+    platform::SetReplaceFileTestHook(streamed ? nullptr : InterruptInTheWindow);
+    const Written got = streamed ? ReplaceInterruptedBetweenAppends(g_report) : Replace(g_report);
     platform::SetReplaceFileTestHook(nullptr);
     ASSERT_TRUE(g_interrupt.joinable()) << event;
     g_interrupt.join();
     EXPECT_EQ(got.result, ReportWrite::kReplaced) << got.error;
-    EXPECT_FALSE(g_returned_early) << event;
-    EXPECT_TRUE(g_final_when_returned) << event;
+    EXPECT_FALSE(g_returned_early) << event << streamed;
+    EXPECT_TRUE(g_final_when_returned) << event << streamed;
     EXPECT_FALSE(g_handler_answer) << event;
     EXPECT_EQ(Names(dir.path()), std::set<std::string>{"error.json"}) << event;
   }
+  stop = true;
+  for (std::thread& thread : threads) thread.join();
   // Outside a write the handler passes the event on at once.
   EXPECT_FALSE(platform::CallReplaceFileConsoleHandler(CTRL_C_EVENT));
+}
+
+// Rows become CR LF lines, also where a CR doubles a block held back; a
+// replace dropped unfinished leaves the old file and nothing else.
+TEST(ReplaceFileWin32, StreamedReplaceWritesTextModeLineEndsOrNothing) {
+  for (const bool finish : {true, false}) {
+    ScopedTempDir dir;
+    const std::string table = dir.Join("frames.csv");
+    testsupport::WriteFile(table, "old");
+    std::string error;
+    platform::ReplacementHandle replacement =
+        platform::BeginReplace(table, platform::LinkPolicy::kReplaceLink, &error);
+    ASSERT_TRUE(replacement) << error;
+    std::string expected;
+    for (const std::string& piece : {std::string("a,b\n"), std::string(70000, '\n')}) {
+      EXPECT_TRUE(platform::AppendToReplacement(*replacement, piece.data(), piece.size()));
+      for (const char c : piece) expected += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    if (finish) {
+      EXPECT_EQ(platform::FinishReplace(std::move(replacement), &error), ReportWrite::kReplaced);
+    }
+    replacement.reset();
+    EXPECT_TRUE(testsupport::ReadFile(table) == (finish ? expected : "old")) << finish;
+    EXPECT_EQ(Names(dir.path()), std::set<std::string>{"frames.csv"}) << finish;
+  }
+}
+
+// Something already under the temporary file's name is never opened.
+TEST(ReplaceFileWin32, TemporaryFileTakesAFreeName) {
+  ScopedTempDir dir;
+  const std::string page = dir.Join("page.html");
+  const std::string taken = page + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+  testsupport::MakeFolders(taken);
+  testsupport::WriteFile(taken + "-1.tmp", "someone's");
+  const Written got = Replace(page);
+  EXPECT_EQ(got.result, ReportWrite::kReplaced) << got.error;
+  EXPECT_EQ(testsupport::ReadFile(page), kNew);
+  EXPECT_EQ(testsupport::ReadFile(taken + "-1.tmp"), "someone's");
+  EXPECT_EQ(Names(dir.path()).size(), 3u);
 }
 
 }  // namespace

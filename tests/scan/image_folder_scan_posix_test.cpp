@@ -36,6 +36,22 @@ TEST(ImageFolderScan, LinksAreFollowedButNeverInCircles) {
   EXPECT_EQ(printed, "");
 }
 
+// The output folder elsewhere, linked into the image folder: its page is
+// still the run's own, a link to it under another name is listed.
+TEST(ImageFolderScan, OwnPageReachedThroughALinkedFolderIsPassedOver) {
+  ScopedTempDir dir;
+  const std::string root = dir.Join("images");
+  const std::string page = dir.Join("out/exifcheck-report.html");
+  WriteFile(page, "x");
+  WriteFile(root + "/a.jpg", "x");
+  namespace fs = std::filesystem;
+  fs::create_directory_symlink(dir.Join("out"), root + "/check");
+  fs::create_symlink(page, root + "/page.html");
+  const std::vector<OwnOutput> own = {
+      {"exifcheck-report.html", platform::IdentifyFile(page, false)}};
+  EXPECT_EQ(ScanImageFolder(root, nullptr, own), (ImageList{root + "/a.jpg", root + "/page.html"}));
+}
+
 TEST(ImageFolderScan, EmptyFolderTextIsNoFolder) {
   std::string printed;
   EXPECT_TRUE(ScanQuietly("", &printed).empty());

@@ -88,4 +88,46 @@ TEST(ImageFolderScan, FolderTextIsUsedAsConfigured) {
             ImageList{with_separator + platform::kPathSeparator + "a.jpg"});
 }
 
+// The page and the table in an output folder inside the image folder are
+// passed over by identity; every other file of such a name is listed.
+TEST(ImageFolderScan, OwnOutputIsKnownByIdentityNotByName) {
+  ScopedTempDir dir;
+  const std::string root = dir.Join("images");
+  for (const char* file : {"a.jpg", "check/exifcheck-report.html", "check/exifcheck-frames.csv",
+                           "sub/exifcheck-report.html", "z/EXIFCHECK-FRAMES.CSV"}) {
+    WriteFile(Under(root, file), "x");
+  }
+  WriteFile(dir.Join("outside"), "x");
+  const auto id = [&root](const char* file) {
+    return platform::IdentifyFile(Under(root, file), false);
+  };
+  const platform::FileId outside = platform::IdentifyFile(dir.Join("outside"), false);
+  const struct {
+    const char* name;
+    std::vector<OwnOutput> own;
+    std::vector<const char*> listed;
+  } cases[] = {
+      {"the run's own page and table",
+       {{"exifcheck-report.html", id("check/exifcheck-report.html")},
+        {"exifcheck-frames.csv", id("check/exifcheck-frames.csv")}},
+       {"a.jpg", "sub/exifcheck-report.html", "z/EXIFCHECK-FRAMES.CSV"}},
+      {"named in another letter case",
+       {{"EXIFCHECK-REPORT.HTML", id("check/exifcheck-report.html")}},
+       {"a.jpg", "check/exifcheck-frames.csv", "sub/exifcheck-report.html",
+        "z/EXIFCHECK-FRAMES.CSV"}},
+      {"no page yet", {{"exifcheck-report.html", platform::FileId()}}, {}},
+      {"another file's identity", {{"exifcheck-report.html", outside}}, {}},
+  };
+  const std::vector<const char*> everything = {
+      "a.jpg", "check/exifcheck-frames.csv", "check/exifcheck-report.html",
+      "sub/exifcheck-report.html", "z/EXIFCHECK-FRAMES.CSV"};
+  for (const auto& c : cases) {
+    ImageList expected;
+    for (const char* file : c.listed.empty() ? everything : c.listed) {
+      expected.push_back(Under(root, file));
+    }
+    EXPECT_EQ(ScanImageFolder(root, nullptr, c.own), expected) << c.name;
+  }
+}
+
 }  // namespace
