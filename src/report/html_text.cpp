@@ -1,9 +1,30 @@
 // The report page's text: escaping, character references, base64, numbers.
 #include "report/html_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
+#include <system_error>
+
+namespace {
+
+std::string Whole(long long value) {
+  char text[24];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// Upper-case hex digits, as the page has always written its references.
+std::string Hex(std::uint32_t value) {
+  char text[8];
+  char* end = std::to_chars(text, text + sizeof text, value, 16).ptr;
+  std::string out(text, end);
+  for (char& c : out) {
+    if (c >= 'a') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+}  // namespace
 
 std::string EscapedBytes(const std::string& bytes) {
   std::string out;
@@ -37,17 +58,19 @@ std::string OwnText(const char* utf8) {
     const int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : 1;
     std::uint32_t code = *p++ & (0x3Fu >> extra);
     for (int k = 0; k < extra && (*p & 0xC0) == 0x80; ++k) code = (code << 6) | (*p++ & 0x3Fu);
-    char ref[16];
-    std::snprintf(ref, sizeof ref, "&#x%X;", static_cast<unsigned>(code));
-    out += ref;
+    out += "&#x" + Hex(code) + ";";
   }
   return out;
 }
 
+// printf follows the C locale, which the tool sets to the user's: a
+// decimal comma there would end an SVG number early.
 std::string Decimal(double value, int decimals) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
+  char text[64];
+  const std::to_chars_result written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  if (written.ec != std::errc()) return "0";
+  return std::string(text, written.ptr);
 }
 
 // Written twice for every frame, so by integers: snprintf alone took a
@@ -56,7 +79,7 @@ std::string Tenths(double value) {
   const long long tenths = std::llround(value * 10);
   const long long whole = (tenths < 0 ? -tenths : tenths) / 10;
   std::string text = tenths < 0 ? "-" : "";
-  text += std::to_string(whole);
+  text += Whole(whole);
   text += '.';
   text += static_cast<char>('0' + (tenths < 0 ? -tenths : tenths) % 10);
   return text;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "report/comma_locale.h"
+
 namespace {
 
 TEST(HtmlText, EscapedBytes) {
@@ -64,6 +66,16 @@ TEST(HtmlText, Base64) {
       {std::string("\xfb\xef\xbe", 3), "++++"},
   };
   for (const auto& c : cases) EXPECT_EQ(Base64(c.first), c.second) << c.first;
+}
+
+TEST(HtmlText, NumbersIgnoreTheLocale) {
+  std::string numbers;
+  {
+    const testsupport::CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no locale with a decimal comma on this system";
+    numbers = Decimal(127, 1) + " " + Decimal(0.5, 2) + " " + Tenths(-12.34);
+  }
+  EXPECT_EQ(numbers, "127.0 0.50 -12.3");
 }
 
 }  // namespace

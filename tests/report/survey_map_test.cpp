@@ -6,6 +6,8 @@
 #include <cmath>
 #include <regex>
 
+#include "report/comma_locale.h"
+
 namespace {
 
 MapPoint At(double latitude, double longitude) {
@@ -109,6 +111,21 @@ TEST(SurveyMap, ScaleBarMatchesTheMap) {
   const double metres = std::stod(m[3]) * (m[4] == "km" ? 1000 : 1);
   EXPECT_EQ(x1, kMapMargin);
   EXPECT_NEAR(x2 - x1, metres * p.pixels_per_metre, 0.1);
+}
+
+// The tool makes the user's locale the global one; a decimal comma must not
+// reach the map's numbers.
+TEST(SurveyMap, NumbersIgnoreTheLocale) {
+  std::string svg;
+  {
+    const testsupport::CommaLocale comma;
+    if (!comma.active()) GTEST_SKIP() << "no locale with a decimal comma on this system";
+    svg = SurveyMapSvg({At(30.26, 120.12), At(30.27, 120.15)});
+  }
+  EXPECT_FALSE(std::regex_search(svg, std::regex(" (c?[xy]|[xy][12])=\"[^\"]*,"))) << svg;
+  EXPECT_TRUE(std::regex_search(svg, std::regex("x2=\"[0-9]+\\.[0-9]\""))) << svg;
+  EXPECT_TRUE(std::regex_search(svg, std::regex("points=\"([0-9]+\\.[0-9],[0-9]+\\.[0-9] )+\"")))
+      << svg;
 }
 
 }  // namespace
