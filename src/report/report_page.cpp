@@ -44,6 +44,12 @@ constexpr StatusText kStatusTexts[] = {
      "only, and an error.json in the output folder is from an earlier run."},
 };
 
+// Status 0 when no check ran: no file was looked at, so none can be clear.
+constexpr StatusText kNoCheckText = {
+    0, "没有运行任何检查：设置文件中没有一个检查开关正好是 true，所以没有检查任何影像。",
+    "No check ran: no check's switch in the settings file is exactly true, so no image was "
+    "checked."};
+
 struct CheckText {
   const char* id;
   const char* chinese;
@@ -90,8 +96,8 @@ std::string Relative(const std::string& path, const std::string& folder) {
 }
 
 bool HasPosition(const Frame& frame) {
-  return frame.read == platform::FileRead::kRead && frame.result == exif_result::ok &&
-         frame.latitude != 0.0 && frame.longitude != 0.0;
+  return frame.fetched && frame.read == platform::FileRead::kRead &&
+         frame.result == exif_result::ok && frame.latitude != 0.0 && frame.longitude != 0.0;
 }
 
 // For each frame, the checks that reported it, "resolution, GPS" say.
@@ -109,19 +115,49 @@ std::vector<std::string> ReportedBy(const RunOnPage& run, std::size_t frames) {
 
 // --- the parts of the page ---------------------------------------------------
 
+// The files the checks could not read, and any other frame read without
+// success: frames may be read for more than the checks.
+std::set<std::size_t> Unreadable(const FrameStore& frames) {
+  std::set<std::size_t> unreadable = frames.problems().unread;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    if (frames.At(i).fetched && frames.At(i).read != platform::FileRead::kRead)
+      unreadable.insert(i);
+  }
+  return unreadable;
+}
+
+// "运行的检查：分辨率、GPS 位置 / Checks run: Resolution, GPS position".
+std::string ChecksRun(const RunOnPage& run) {
+  std::string chinese, english;
+  for (const CheckOnPage& check : run.checks) {
+    const CheckText& text = TextOf(check.id);
+    chinese += (chinese.empty() ? "" : OwnText("、")) + OwnText(text.chinese);
+    english += (english.empty() ? "" : ", ") + std::string(text.english);
+  }
+  if (run.checks.empty()) {
+    chinese = OwnText("无");
+    english = "none";
+  }
+  return "<p id=\"checks-run\">" + OwnText("运行的检查：") + chinese + " / Checks run: " + english +
+         "</p>";
+}
+
 void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& html) {
   const ImageList& images = frames.paths();
   html += "<section id=\"verdict\"><h2>" + OwnText("结论") + " Verdict</h2>";
   html += "<p id=\"status\" data-status=\"" + std::to_string(run.status) + "\" class=\"status s" +
           std::to_string(run.status) + "\">" + OwnText("退出状态") + " / exit status " +
           std::to_string(run.status) + "</p>";
-  for (const StatusText& text : kStatusTexts) {
-    if (text.status != run.status) continue;
+  for (const StatusText& listed : kStatusTexts) {
+    if (listed.status != run.status) continue;
+    const StatusText& text = run.checks.empty() && run.status == 0 ? kNoCheckText : listed;
     html += "<p lang=\"zh\">" + OwnText(text.chinese) + "</p><p>" + OwnText(text.english) + "</p>";
   }
-  std::size_t read = 0;
-  for (std::size_t i = 0; i < frames.fetched(); ++i) {
-    read += frames.At(i).read == platform::FileRead::kRead;
+  html += ChecksRun(run);
+  std::size_t read = 0, not_read = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    read += frames.At(i).fetched && frames.At(i).read == platform::FileRead::kRead;
+    not_read += !frames.At(i).fetched;
   }
   html += "<table class=\"counts\">";
   const auto row = [&html](const char* label, std::size_t n) {
@@ -129,7 +165,9 @@ void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& htm
   };
   row("列出的文件 Files listed", images.size());
   row("读取的文件 Files read", read);
-  row("无法检查的文件 Files not checked", frames.problems().unread.size());
+  if (not_read > 0) row("没有读取的文件 Files not read", not_read);
+  const std::set<std::size_t> unreadable = Unreadable(frames);
+  row("无法检查的文件 Files not checked", unreadable.size());
   if (run.folders_unlisted > 0)
     row("无法列出的子文件夹 Subfolders not listed", run.folders_unlisted);
   for (const CheckOnPage& check : run.checks) {
@@ -139,9 +177,9 @@ void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& htm
             "</td></tr>";
   }
   html += "</table>";
-  if (!frames.problems().unread.empty()) {
+  if (!unreadable.empty()) {
     html += "<h3>" + OwnText("无法检查的文件") + " Files not checked</h3><ul id=\"not-checked\">";
-    for (const std::size_t index : frames.problems().unread) {
+    for (const std::size_t index : unreadable) {
       html += "<li>" + EscapedBytes(Relative(images[index], run.image_folder)) + ": " +
               EscapedBytes(frames.WhyNotRead(index)) + "</li>";
     }
@@ -166,15 +204,26 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
     }
     placed.push_back(std::move(point));
   }
+  std::size_t not_read = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i) not_read += !frames.At(i).fetched;
   html += "<section id=\"survey\"><h2>" + OwnText("测区地图") + " Map of the survey</h2>";
-  if (placed.empty()) {
-    html += "<p>" + OwnText("没有影像带 GPS 位置。") + " No frame has a GPS position.</p>";
-  } else {
+  if (!placed.empty()) {
     html += SurveyMapSvg(placed);
+  } else if (not_read < frames.size()) {
+    html += "<p>" + OwnText("读取的影像都没有 GPS 位置。") +
+            " No frame that was read has a GPS position.</p>";
+  }
+  if (not_read > 0) {
+    html += "<p id=\"not-read\">" + std::to_string(not_read) + " / " +
+            std::to_string(frames.size()) +
+            OwnText(" 张影像没有读取，它们的位置不明：运行的检查都不需要读取它们。") + " " +
+            std::to_string(not_read) + " of " + std::to_string(frames.size()) +
+            " frames were not read, so where they were taken is not known: no check that ran "
+            "needed them.</p>";
   }
   std::string missing;
   for (std::size_t i = 0; i < frames.size(); ++i) {
-    if (!HasPosition(frames.At(i))) {
+    if (frames.At(i).fetched && !HasPosition(frames.At(i))) {
       missing += "<li>" + EscapedBytes(Relative(images[i], run.image_folder)) + "</li>";
     }
   }
