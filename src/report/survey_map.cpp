@@ -10,6 +10,30 @@ namespace {
 
 constexpr double kMetresPerDegree = 111320.0;
 
+// How far east of `from` a longitude lies, the short way round: -180 to 180.
+double DegreesEast(double from, double longitude) {
+  return std::fmod(longitude - from + 540.0, 360.0) - 180.0;
+}
+
+// The shortest arc of longitude that holds every one of `longitudes`: the
+// circle less the widest gap between neighbours. A survey across longitude
+// 180 is then one survey, not two at the ends of the earth.
+void LongitudeArc(std::vector<double> longitudes, double* middle, double* span) {
+  std::sort(longitudes.begin(), longitudes.end());
+  // The gap across 180 first: a survey that does not cross it keeps its
+  // plain extent.
+  double widest = longitudes.front() + 360.0 - longitudes.back();
+  double west = longitudes.front();
+  for (std::size_t i = 1; i < longitudes.size(); ++i) {
+    if (longitudes[i] - longitudes[i - 1] > widest) {
+      widest = longitudes[i] - longitudes[i - 1];
+      west = longitudes[i];
+    }
+  }
+  *span = 360.0 - widest;
+  *middle = DegreesEast(0.0, west + *span / 2);
+}
+
 // "x,y" of a polyline's point.
 std::string Point(const MapProjection& p, const MapPoint& point) {
   double x = 0, y = 0;
@@ -49,18 +73,20 @@ std::string ScaleBar(const MapProjection& p) {
 // Over a survey's few kilometres the earth is flat enough.
 MapProjection FitMapProjection(const std::vector<MapPoint>& points) {
   MapProjection p;
-  double lat_min = 90, lat_max = -90, lon_min = 180, lon_max = -180;
+  double lat_min = 90, lat_max = -90;
+  std::vector<double> longitudes;
+  longitudes.reserve(points.size());
   for (const MapPoint& point : points) {
     lat_min = std::min(lat_min, point.latitude);
     lat_max = std::max(lat_max, point.latitude);
-    lon_min = std::min(lon_min, point.longitude);
-    lon_max = std::max(lon_max, point.longitude);
+    longitudes.push_back(point.longitude);
   }
+  double lon_span = 0;
+  LongitudeArc(longitudes, &p.lon0, &lon_span);
   p.lat0 = (lat_min + lat_max) / 2;
-  p.lon0 = (lon_min + lon_max) / 2;
   const double kRadians = 3.14159265358979323846 / 180;
   p.east_scale = kMetresPerDegree * std::cos(p.lat0 * kRadians);
-  const double width = std::max((lon_max - lon_min) * p.east_scale, 1.0);
+  const double width = std::max(lon_span * p.east_scale, 1.0);
   const double height = std::max((lat_max - lat_min) * kMetresPerDegree, 1.0);
   p.pixels_per_metre =
       std::min((kMapWidth - 2 * kMapMargin) / width, (kMapHeight - 2 * kMapMargin) / height);
@@ -72,7 +98,7 @@ MapProjection FitMapProjection(const std::vector<MapPoint>& points) {
 }
 
 void MapPixels(const MapProjection& p, double latitude, double longitude, double* x, double* y) {
-  const double east = (longitude - p.lon0) * p.east_scale;
+  const double east = DegreesEast(p.lon0, longitude) * p.east_scale;
   const double north = (latitude - p.lat0) * kMetresPerDegree;
   *x = p.left + (east - p.min_x) * p.pixels_per_metre;
   *y = p.top + (p.max_y - north) * p.pixels_per_metre;

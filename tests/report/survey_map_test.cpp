@@ -76,6 +76,27 @@ TEST(SurveyMap, KeepsShape) {
   EXPECT_NEAR(b.x - a.x, a.y - b.y, 0.01 * (b.x - a.x));
 }
 
+// Frames either side of longitude 180 lie side by side, the eastern one
+// (at -179.99...) to the right, at their true distance.
+TEST(SurveyMap, AcrossTheAntimeridian) {
+  const struct {
+    double latitude, west, east;  // longitudes, the west one below 180
+    double metres;                // east of each other
+  } cases[] = {
+      {0.0, 179.99975, -179.99975, 55.66}, {-16.8, 179.9999, -179.9996, 53.3},
+      {65.0, 179.998, 180.0, 94.1},        {65.0, -180.0, -179.998, 94.1},
+      {10.0, 170.0, -175.0, 1644400},
+  };
+  for (const auto& c : cases) {
+    const std::vector<MapPoint> points = {At(c.latitude, c.west), At(c.latitude, c.east)};
+    const MapProjection p = FitMapProjection(points);
+    const Pixel west = Place(p, points[0]), east = Place(p, points[1]);
+    EXPECT_NEAR((west.x + east.x) / 2, kMapWidth / 2, 0.01) << c.west;
+    EXPECT_NEAR(east.x - west.x, kMapWidth - 2 * kMapMargin, 0.01) << c.west;
+    EXPECT_NEAR((east.x - west.x) / p.pixels_per_metre, c.metres, c.metres * 0.002) << c.west;
+  }
+}
+
 TEST(SurveyMap, ScaleBarSteps) {
   const struct {
     double most;
