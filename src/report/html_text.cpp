@@ -69,8 +69,9 @@ std::string Decimal(double value, int decimals) {
   char text[64];
   const std::to_chars_result written =
       std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  if (written.ec != std::errc()) return "0";
-  return std::string(text, written.ptr);
+  if (written.ec == std::errc()) return std::string(text, written.ptr);
+  // Too long in full (1e300, say): the shortest form that reads back.
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 // Written twice for every frame, so by integers: snprintf alone took a

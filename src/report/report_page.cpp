@@ -192,9 +192,15 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
             const std::vector<std::string>& reported_by, std::string& html) {
   const ImageList& images = frames.paths();
   std::vector<MapPoint> placed;
+  std::string impossible;  // positions off the earth: listed, not drawn
   for (std::size_t i = 0; i < frames.size(); ++i) {
     const Frame& f = frames.At(i);
     if (!HasPosition(f)) continue;
+    if (!PositionPossible(f.latitude, f.longitude)) {
+      impossible += "<li>" + EscapedBytes(Relative(images[i], run.image_folder)) + ": " +
+                    Decimal(f.latitude, 6) + ", " + Decimal(f.longitude, 6) + "</li>";
+      continue;
+    }
     MapPoint point;
     point.latitude = f.latitude;
     point.longitude = f.longitude;
@@ -220,6 +226,14 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
             std::to_string(not_read) + " of " + std::to_string(frames.size()) +
             " frames were not read, so where they were taken is not known: no check that ran "
             "needed them.</p>";
+  }
+  if (!impossible.empty()) {
+    html += "<h3>" + OwnText("不可能的 GPS 位置（不画在地图上）") +
+            " Positions that cannot be right (not drawn)</h3><p>" +
+            OwnText("纬度须在 ±90° 之内，经度须在 ±180° 之内。") +
+            " A latitude lies within &#xB1;90&#xB0; and a longitude within &#xB1;180&#xB0;.</p>"
+            "<ul id=\"bad-position\">" +
+            impossible + "</ul>";
   }
   std::string missing;
   for (std::size_t i = 0; i < frames.size(); ++i) {

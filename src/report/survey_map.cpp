@@ -70,6 +70,11 @@ std::string ScaleBar(const MapProjection& p) {
 
 }  // namespace
 
+bool PositionPossible(double latitude, double longitude) {
+  // Written so that NaN fails too.
+  return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
+}
+
 // Over a survey's few kilometres the earth is flat enough.
 MapProjection FitMapProjection(const std::vector<MapPoint>& points) {
   MapProjection p;

@@ -23,6 +23,10 @@ constexpr double kMapWidth = 900;
 constexpr double kMapHeight = 600;
 constexpr double kMapMargin = 30;
 
+/// Whether a latitude and longitude can be a place on the earth: within
+/// ±90 and ±180 degrees. Others are listed on the page, never drawn.
+bool PositionPossible(double latitude, double longitude);
+
 /// Metres east and north of the survey's middle, scaled and centred on the
 /// map.
 struct MapProjection {

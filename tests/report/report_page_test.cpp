@@ -19,6 +19,10 @@ class ReportPage : public testing::Test {
     images_.push_back(dir_.Join(relative));
     testsupport::WriteFile(images_.back(), testsupport::MakeSurveyJpeg(frame));
   }
+  void Add(const std::string& relative, const testsupport::TiffLayout& layout) {
+    images_.push_back(dir_.Join(relative));
+    testsupport::WriteFile(images_.back(), testsupport::JpegWithExif(layout));
+  }
   // The page over the frames added, read (as a check reads them) or not.
   std::string Page(bool read, const std::string& charset = "utf-8") {
     FrameStore frames(images_);
@@ -40,6 +44,39 @@ class ReportPage : public testing::Test {
   ImageList images_;
   RunOnPage run_;
 };
+
+SurveyFrame Placed(double latitude, double longitude) {
+  SurveyFrame frame;
+  frame.gps = testsupport::GpsFix{latitude, longitude, 100.0};
+  return frame;
+}
+
+// A position off the earth is listed, not drawn, and does not stretch the
+// map: the scale bar stays at the survey's hundreds of metres.
+TEST_F(ReportPage, DrawsOnlyPositionsThatCanBeRight) {
+  Add("a.JPG", Placed(30.26, 120.12));
+  Add("b.JPG", Placed(30.262, 120.123));
+  Add("latitude-200.JPG", Placed(200.0, 120.12));
+  Add("longitude-190.JPG", Placed(30.26, -190.5));
+  testsupport::TiffLayout layout = testsupport::SurveyLayout(SurveyFrame());
+  const testsupport::Fraction most{0xFFFFFFFFu, 1};
+  (*layout.gps)[2] = testsupport::Rationals(0x0002, {most, most, most});
+  Add("rationals.JPG", layout);
+  Add("c.JPG", Placed(30.261, 120.121));
+  const std::string page = Page(true);
+  EXPECT_EQ(Count(page, "<circle class=\"dot\""), 3u) << page;
+  EXPECT_EQ(Count(page, "points=\""), 1u);
+  const std::size_t list = page.find("<ul id=\"bad-position\">");
+  ASSERT_NE(list, std::string::npos) << page;
+  const std::string listed = page.substr(list, page.find("</ul>", list) - list);
+  for (const char* name : {"latitude-200.JPG", "longitude-190.JPG", "rationals.JPG"}) {
+    EXPECT_TRUE(Has(listed, name)) << name;
+  }
+  EXPECT_FALSE(Has(listed, "a.JPG"));
+  EXPECT_TRUE(Has(listed, "200.000000")) << listed;
+  EXPECT_TRUE(Has(page, ">50 m</text></g>")) << page;
+  EXPECT_FALSE(Has(page, "id=\"no-position\"")) << "a bad position is a position";
+}
 
 // With every check off no frame is read: the page says what it did not
 // look at, not what the frames lack. Frames read for anything else are

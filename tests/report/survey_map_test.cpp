@@ -76,6 +76,24 @@ TEST(SurveyMap, KeepsShape) {
   EXPECT_NEAR(b.x - a.x, a.y - b.y, 0.01 * (b.x - a.x));
 }
 
+TEST(SurveyMap, PositionsThatCanBeRight) {
+  const double nan = std::nan(""), inf = HUGE_VAL;
+  const struct {
+    double latitude, longitude;
+    bool possible;
+  } cases[] = {
+      {30.26, 120.12, true}, {90, 180, true},          {-90, -180, true},
+      {90.000001, 0, false}, {-90.000001, 1, false},   {1, 180.000001, false},
+      {1, -180.5, false},    {200, 120, false},        {4.36632e9, 1, false},
+      {nan, 1, false},       {1, nan, false},          {inf, 1, false},
+      {1, -inf, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PositionPossible(c.latitude, c.longitude), c.possible)
+        << c.latitude << ", " << c.longitude;
+  }
+}
+
 // Frames either side of longitude 180 lie side by side, the eastern one
 // (at -179.99...) to the right, at their true distance.
 TEST(SurveyMap, AcrossTheAntimeridian) {
