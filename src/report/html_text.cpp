@@ -8,7 +8,7 @@
 
 namespace {
 
-std::string Whole(long long value) {
+std::string Whole(unsigned long long value) {
   char text[24];
   return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
@@ -47,6 +47,88 @@ std::string EscapedBytes(const std::string& bytes) {
   return out;
 }
 
+CharsetBytes CharsetBytesOf(const std::string& charset) {
+  std::string name;
+  for (const char c : charset) name += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  if (name == "utf-8" || name == "utf8") return CharsetBytes::kUtf8;
+  for (const char* gb : {"gbk", "gb18030", "gb2312", "windows-936", "cp936"}) {
+    if (name == gb) return CharsetBytes::kGb;
+  }
+  for (const char* pairs : {"big5", "big5-hkscs", "shift_jis", "sjis", "euc-kr", "euc-jp",
+                            "windows-932", "windows-949", "windows-950", "cp949"}) {
+    if (name == pairs) return CharsetBytes::kDouble;
+  }
+  return CharsetBytes::kSingle;
+}
+
+std::size_t CutPoint(const std::string& bytes, std::size_t most, CharsetBytes charset) {
+  if (bytes.size() <= most) return bytes.size();
+  const auto at = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  switch (charset) {
+    case CharsetBytes::kSingle: return most;
+    case CharsetBytes::kUtf8: {
+      // Back to the lead byte of the character the cut falls in; a run of
+      // more than three continuation bytes is no character.
+      std::size_t cut = most;
+      while (cut > 0 && most - cut < 3 && (at(cut) & 0xC0) == 0x80) --cut;
+      return (at(cut) & 0xC0) == 0x80 ? most : cut;
+    }
+    case CharsetBytes::kGb:
+    case CharsetBytes::kDouble: {
+      // Pairs only show from the start of the text.
+      std::size_t cut = 0;
+      while (cut < most) {
+        std::size_t length = 1;
+        if (at(cut) >= 0x81 && at(cut) <= 0xFE) {
+          const bool four = charset == CharsetBytes::kGb && cut + 1 < bytes.size() &&
+                            at(cut + 1) >= '0' && at(cut + 1) <= '9';
+          length = four ? 4 : 2;
+        }
+        if (most - cut < length) break;
+        cut += length;
+      }
+      return cut;
+    }
+  }
+  return most;
+}
+
+namespace {
+
+// "… (60,000 bytes)" after a text cut from that many.
+std::string CutNote(std::size_t cut, std::size_t whole) {
+  return cut < whole ? "&#x2026; (" + Thousands(whole) + " bytes)" : std::string();
+}
+
+}  // namespace
+
+std::string FileText(const std::string& bytes, CharsetBytes charset) {
+  const std::size_t cut = CutPoint(bytes, kMostFileTextBytes, charset);
+  return "<bdi>" + EscapedBytes(bytes.substr(0, cut)) + "</bdi>" + CutNote(cut, bytes.size());
+}
+
+std::string FileTextPlain(const std::string& bytes, CharsetBytes charset) {
+  const std::size_t cut = CutPoint(bytes, kMostFileTextBytes, charset);
+  std::string text = EscapedBytes(bytes.substr(0, cut));
+  if (charset == CharsetBytes::kUtf8) {
+    const std::string kPdi = "\xE2\x81\xA9";
+    for (std::size_t at = text.find(kPdi); at != std::string::npos; at = text.find(kPdi, at)) {
+      text.replace(at, kPdi.size(), "&#xFFFD;");
+    }
+  }
+  return "&#x2068;" + text + "&#x2069;" + CutNote(cut, bytes.size());
+}
+
+std::string Thousands(std::size_t count) {
+  const std::string digits = Whole(count);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
 std::string OwnText(const char* utf8) {
   std::string out;
   const auto* p = reinterpret_cast<const unsigned char*>(utf8);
@@ -80,7 +162,7 @@ std::string Tenths(double value) {
   const long long tenths = std::llround(value * 10);
   const long long whole = (tenths < 0 ? -tenths : tenths) / 10;
   std::string text = tenths < 0 ? "-" : "";
-  text += Whole(whole);
+  text += Whole(static_cast<unsigned long long>(whole));
   text += '.';
   text += static_cast<char>('0' + (tenths < 0 ? -tenths : tenths) % 10);
   return text;

@@ -115,6 +115,18 @@ std::vector<std::string> ReportedBy(const RunOnPage& run, std::size_t frames) {
 
 // --- the parts of the page ---------------------------------------------------
 
+// What every part of the page is made from.
+struct PageInput {
+  const RunOnPage& run;
+  const FrameStore& frames;
+  CharsetBytes charset;
+};
+
+// Frame `index`'s path below the image folder, as page text.
+std::string PathText(const PageInput& in, std::size_t index) {
+  return FileText(Relative(in.frames.Path(index), in.run.image_folder), in.charset);
+}
+
 // The files the checks could not read, and any other frame read without
 // success: frames may be read for more than the checks.
 std::set<std::size_t> Unreadable(const FrameStore& frames) {
@@ -124,6 +136,12 @@ std::set<std::size_t> Unreadable(const FrameStore& frames) {
       unreadable.insert(i);
   }
   return unreadable;
+}
+
+std::size_t NotRead(const FrameStore& frames) {
+  std::size_t not_read = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i) not_read += !frames.At(i).fetched;
+  return not_read;
 }
 
 // "运行的检查：分辨率、GPS 位置 / Checks run: Resolution, GPS position".
@@ -142,8 +160,9 @@ std::string ChecksRun(const RunOnPage& run) {
          "</p>";
 }
 
-void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& html) {
-  const ImageList& images = frames.paths();
+void AddVerdict(const PageInput& in, std::string& html) {
+  const RunOnPage& run = in.run;
+  const FrameStore& frames = in.frames;
   html += "<section id=\"verdict\"><h2>" + OwnText("结论") + " Verdict</h2>";
   html += "<p id=\"status\" data-status=\"" + std::to_string(run.status) + "\" class=\"status s" +
           std::to_string(run.status) + "\">" + OwnText("退出状态") + " / exit status " +
@@ -154,18 +173,17 @@ void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& htm
     html += "<p lang=\"zh\">" + OwnText(text.chinese) + "</p><p>" + OwnText(text.english) + "</p>";
   }
   html += ChecksRun(run);
-  std::size_t read = 0, not_read = 0;
+  std::size_t read = 0;
   for (std::size_t i = 0; i < frames.size(); ++i) {
     read += frames.At(i).fetched && frames.At(i).read == platform::FileRead::kRead;
-    not_read += !frames.At(i).fetched;
   }
   html += "<table class=\"counts\">";
   const auto row = [&html](const char* label, std::size_t n) {
     html += "<tr><th>" + OwnText(label) + "</th><td>" + std::to_string(n) + "</td></tr>";
   };
-  row("列出的文件 Files listed", images.size());
+  row("列出的文件 Files listed", frames.size());
   row("读取的文件 Files read", read);
-  if (not_read > 0) row("没有读取的文件 Files not read", not_read);
+  if (NotRead(frames) > 0) row("没有读取的文件 Files not read", NotRead(frames));
   const std::set<std::size_t> unreadable = Unreadable(frames);
   row("无法检查的文件 Files not checked", unreadable.size());
   if (run.folders_unlisted > 0)
@@ -180,25 +198,25 @@ void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& htm
   if (!unreadable.empty()) {
     html += "<h3>" + OwnText("无法检查的文件") + " Files not checked</h3><ul id=\"not-checked\">";
     for (const std::size_t index : unreadable) {
-      html += "<li>" + EscapedBytes(Relative(images[index], run.image_folder)) + ": " +
-              EscapedBytes(frames.WhyNotRead(index)) + "</li>";
+      html += "<li>" + PathText(in, index) + ": " + FileText(frames.WhyNotRead(index), in.charset) +
+              "</li>";
     }
     html += "</ul>";
   }
   html += "</section>";
 }
 
-void AddMap(const RunOnPage& run, const FrameStore& frames,
-            const std::vector<std::string>& reported_by, std::string& html) {
-  const ImageList& images = frames.paths();
+// The frames with a position that can be right, as the map draws them;
+// the others listed into `impossible`.
+std::vector<MapPoint> MapPoints(const PageInput& in, const std::vector<std::string>& reported_by,
+                                std::string* impossible) {
   std::vector<MapPoint> placed;
-  std::string impossible;  // positions off the earth: listed, not drawn
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    const Frame& f = frames.At(i);
+  for (std::size_t i = 0; i < in.frames.size(); ++i) {
+    const Frame& f = in.frames.At(i);
     if (!HasPosition(f)) continue;
     if (!PositionPossible(f.latitude, f.longitude)) {
-      impossible += "<li>" + EscapedBytes(Relative(images[i], run.image_folder)) + ": " +
-                    Decimal(f.latitude, 6) + ", " + Decimal(f.longitude, 6) + "</li>";
+      *impossible += "<li>" + PathText(in, i) + ": " + Decimal(f.latitude, 6) + ", " +
+                     Decimal(f.longitude, 6) + "</li>";
       continue;
     }
     MapPoint point;
@@ -206,12 +224,21 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
     point.longitude = f.longitude;
     point.odd = !reported_by[i].empty();
     if (point.odd) {
-      point.title = EscapedBytes(FileNameFromPath(images[i])) + ": " + EscapedBytes(reported_by[i]);
+      // The path, not the name alone: two flight folders often hold the
+      // same names.
+      point.title = FileTextPlain(Relative(in.frames.Path(i), in.run.image_folder), in.charset) +
+                    ": " + EscapedBytes(reported_by[i]);
     }
     placed.push_back(std::move(point));
   }
-  std::size_t not_read = 0;
-  for (std::size_t i = 0; i < frames.size(); ++i) not_read += !frames.At(i).fetched;
+  return placed;
+}
+
+void AddMap(const PageInput& in, const std::vector<std::string>& reported_by, std::string& html) {
+  const FrameStore& frames = in.frames;
+  std::string impossible;
+  const std::vector<MapPoint> placed = MapPoints(in, reported_by, &impossible);
+  const std::size_t not_read = NotRead(frames);
   html += "<section id=\"survey\"><h2>" + OwnText("测区地图") + " Map of the survey</h2>";
   if (!placed.empty()) {
     html += SurveyMapSvg(placed);
@@ -238,7 +265,7 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
   std::string missing;
   for (std::size_t i = 0; i < frames.size(); ++i) {
     if (frames.At(i).fetched && !HasPosition(frames.At(i))) {
-      missing += "<li>" + EscapedBytes(Relative(images[i], run.image_folder)) + "</li>";
+      missing += "<li>" + PathText(in, i) + "</li>";
     }
   }
   if (!missing.empty()) {
@@ -248,15 +275,14 @@ void AddMap(const RunOnPage& run, const FrameStore& frames,
   html += "</section>";
 }
 
-void AddCheck(const CheckOnPage& check, const RunOnPage& run, const FrameStore& frames,
-              std::string& html) {
+void AddCheck(const PageInput& in, const CheckOnPage& check, std::string& html) {
   const CheckText& text = TextOf(check.id);
   html += std::string("<section class=\"check\" id=\"check-") + check.id + "\"><h2>" +
           OwnText(text.chinese) + " " + text.english + "</h2><table class=\"groups\"><tr><th>" +
           OwnText("键") + " Key</th><th>" + OwnText("数量") + " Size</th><th></th></tr>";
   for (const GroupSummary& group : check.outcome.groups) {
     html += std::string("<tr class=\"") + VerdictClass(group.verdict) + "\"><td class=\"key\">" +
-            (group.key.empty() ? OwnText("（空）") + " (empty)" : EscapedBytes(group.key)) +
+            (group.key.empty() ? OwnText("（空）") + " (empty)" : FileText(group.key, in.charset)) +
             "</td><td class=\"size\">" + std::to_string(group.size) + "</td><td>" +
             OwnText(VerdictText(group.verdict)) + "</td></tr>";
   }
@@ -264,23 +290,31 @@ void AddCheck(const CheckOnPage& check, const RunOnPage& run, const FrameStore& 
   if (!check.outcome.reported.empty()) {
     html += "<h3>" + OwnText("报告的影像") + " Reported frames</h3><ul class=\"reported-frames\">";
     for (const std::size_t index : check.outcome.reported) {
-      html += "<li>" + EscapedBytes(Relative(frames.paths()[index], run.image_folder)) + "</li>";
+      html += "<li>" + PathText(in, index) + "</li>";
     }
     html += "</ul>";
   }
   html += "</section>";
 }
 
-void AddThumbnails(const RunOnPage& run, const FrameStore& frames,
-                   const std::vector<Thumbnail>& thumbnails, std::string& html) {
-  if (thumbnails.empty()) return;
+void AddThumbnails(const PageInput& in, const ThumbnailReads& thumbnails, std::string& html) {
+  if (thumbnails.carried == 0) return;
+  const std::string shown = std::to_string(thumbnails.shown.size());
+  const std::string carried = std::to_string(thumbnails.carried);
   html += "<section id=\"thumbnails\"><h2>" + OwnText("报告影像的缩略图") +
-          " What the reported frames show</h2>";
-  for (const Thumbnail& thumbnail : thumbnails) {
+          " What the reported frames show</h2><p id=\"thumbnails-shown\" data-shown=\"" + shown +
+          "\" data-carried=\"" + carried + "\">" + OwnText("显示报告的影像所带的 ") + carried +
+          OwnText(" 张缩略图中的 ") + shown + OwnText(" 张") + ". Shown " + shown + " of the " +
+          carried + " thumbnails that the reported frames carry";
+  if (thumbnails.shown.size() < thumbnails.carried) {
+    html += OwnText("：页面最多放 200 张、共 2 MiB，不再能读作 JPEG 的也不放。") +
+            ": the page holds at most 200 of them and 2 MiB in all, and leaves out any that no "
+            "longer reads as a JPEG";
+  }
+  html += ".</p>";
+  for (const Thumbnail& thumbnail : thumbnails.shown) {
     html += "<figure><img alt=\"\" src=\"data:image/jpeg;base64," + Base64(thumbnail.jpeg) +
-            "\"><figcaption>" +
-            EscapedBytes(Relative(frames.paths()[thumbnail.frame], run.image_folder)) +
-            "</figcaption></figure>";
+            "\"><figcaption>" + PathText(in, thumbnail.frame) + "</figcaption></figure>";
   }
   html += "</section>";
 }
@@ -290,8 +324,12 @@ constexpr char kStyle[] =
     "h1{font-size:1.5em}h2{font-size:1.2em;border-bottom:1px solid #ccc;margin-top:1.6em}"
     ".status{font-size:1.3em;font-weight:bold;padding:.3em .6em;display:inline-block}"
     ".s0{background:#d8f0d8}.s1,.s6{background:#f6d5d5}.s4,.s5{background:#f7ecc8}"
-    "table{border-collapse:collapse}td,th{border:1px solid #ddd;padding:.2em .6em;"
-    "text-align:left}tr.reported td{background:#f6d5d5}tr.left-out td{background:#f7ecc8}"
+    "table{border-collapse:collapse;max-width:100%}td,th{border:1px solid #ddd;"
+    "padding:.2em .6em;text-align:left}"
+    // A name or a Make of a thousand letters wraps rather than widen the page.
+    "h1,td,li,figcaption{overflow-wrap:anywhere;word-break:break-word}"
+    "figcaption{max-width:200px;margin:0 auto}"
+    "tr.reported td{background:#f6d5d5}tr.left-out td{background:#f7ecc8}"
     "svg{width:100%;height:auto;border:1px solid #ccc;background:#fafafa}"
     ".track{fill:none;stroke:#9ab;stroke-width:.8}.dot{fill:#357}"
     ".dot.odd{fill:#d22;stroke:#fff;stroke-width:1.5}"
@@ -306,7 +344,8 @@ constexpr char kStyle[] =
 }  // namespace
 
 std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
-                           const std::vector<Thumbnail>& thumbnails, const std::string& charset) {
+                           const ThumbnailReads& thumbnails, const std::string& charset) {
+  const PageInput in{run, frames, CharsetBytesOf(charset)};
   const std::vector<std::string> reported_by = ReportedBy(run, frames.size());
   std::string html =
       "<!DOCTYPE html>\n<html><head><meta charset=\"" + EscapedBytes(charset) +
@@ -314,11 +353,11 @@ std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
       "style-src 'unsafe-inline'; img-src data:\"><meta name=\"viewport\" "
       "content=\"width=device-width\"><title>exifcheck " +
       OwnText("报告") + "</title><style>" + kStyle + "</style></head><body><h1>exifcheck " +
-      OwnText("检查报告") + " / report: " + EscapedBytes(run.image_folder) + "</h1>";
-  AddVerdict(run, frames, html);
-  AddMap(run, frames, reported_by, html);
-  for (const CheckOnPage& check : run.checks) AddCheck(check, run, frames, html);
-  AddThumbnails(run, frames, thumbnails, html);
+      OwnText("检查报告") + " / report: " + FileText(run.image_folder, in.charset) + "</h1>";
+  AddVerdict(in, html);
+  AddMap(in, reported_by, html);
+  for (const CheckOnPage& check : run.checks) AddCheck(in, check, html);
+  AddThumbnails(in, thumbnails, html);
   html += "</body></html>\n";
   return html;
 }
@@ -335,7 +374,7 @@ ThumbnailReads PageThumbnails(const RunOnPage& run, const FrameStore& frames) {
 void WriteReportPage(const RunOnPage& run, const FrameStore& frames,
                      const std::string& output_folder) {
   const std::string html =
-      ReportPageHtml(run, frames, PageThumbnails(run, frames).shown, platform::NamesCharset());
+      ReportPageHtml(run, frames, PageThumbnails(run, frames), platform::NamesCharset());
   std::string error;
   if (platform::ReplaceFile(platform::JoinPath(output_folder, kPageName), html, &error) ==
       platform::ReportWrite::kFailed) {

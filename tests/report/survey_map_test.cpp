@@ -82,10 +82,9 @@ TEST(SurveyMap, PositionsThatCanBeRight) {
     double latitude, longitude;
     bool possible;
   } cases[] = {
-      {30.26, 120.12, true}, {90, 180, true},          {-90, -180, true},
-      {90.000001, 0, false}, {-90.000001, 1, false},   {1, 180.000001, false},
-      {1, -180.5, false},    {200, 120, false},        {4.36632e9, 1, false},
-      {nan, 1, false},       {1, nan, false},          {inf, 1, false},
+      {30.26, 120.12, true},  {90, 180, true},        {-90, -180, true},  {90.000001, 0, false},
+      {-90.000001, 1, false}, {1, 180.000001, false}, {1, -180.5, false}, {200, 120, false},
+      {4.36632e9, 1, false},  {nan, 1, false},        {1, nan, false},    {inf, 1, false},
       {1, -inf, false},
   };
   for (const auto& c : cases) {
