@@ -50,10 +50,11 @@ std::string Thousands(std::size_t count);
 /// charset the page declares.
 std::string OwnText(const char* utf8);
 
-/// `value` with `decimals` digits after the point.
+/// `value` with `decimals` digits after the point, and a point whatever the
+/// locale.
 std::string Decimal(double value, int decimals);
 
-/// A map coordinate to a tenth of a pixel.
+/// A map coordinate to a tenth of a pixel, likewise.
 std::string Tenths(double value);
 
 std::string Base64(const std::string& bytes);
