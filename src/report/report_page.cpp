@@ -326,8 +326,9 @@ constexpr char kStyle[] =
     ".s0{background:#d8f0d8}.s1,.s6{background:#f6d5d5}.s4,.s5{background:#f7ecc8}"
     "table{border-collapse:collapse;max-width:100%}td,th{border:1px solid #ddd;"
     "padding:.2em .6em;text-align:left}"
-    // A name or a Make of a thousand letters wraps rather than widen the page.
-    "h1,td,li,figcaption{overflow-wrap:anywhere;word-break:break-word}"
+    // A name or a Make of a thousand letters wraps rather than widen the page;
+    // the page's own words keep their place.
+    "bdi{overflow-wrap:anywhere;word-break:break-word}"
     "figcaption{max-width:200px;margin:0 auto}"
     "tr.reported td{background:#f6d5d5}tr.left-out td{background:#f7ecc8}"
     "svg{width:100%;height:auto;border:1px solid #ccc;background:#fafafa}"
