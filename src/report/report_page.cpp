@@ -242,6 +242,8 @@ void AddMap(const PageInput& in, const std::vector<std::string>& reported_by, st
   html += "<section id=\"survey\"><h2>" + OwnText("测区地图") + " Map of the survey</h2>";
   if (!placed.empty()) {
     html += SurveyMapSvg(placed);
+  } else if (not_read == 0) {
+    html += "<p>" + OwnText("没有影像带 GPS 位置。") + " No frame has a GPS position.</p>";
   } else if (not_read < frames.size()) {
     html += "<p>" + OwnText("读取的影像都没有 GPS 位置。") +
             " No frame that was read has a GPS position.</p>";
@@ -307,9 +309,11 @@ void AddThumbnails(const PageInput& in, const ThumbnailReads& thumbnails, std::s
           OwnText(" 张缩略图中的 ") + shown + OwnText(" 张") + ". Shown " + shown + " of the " +
           carried + " thumbnails that the reported frames carry";
   if (thumbnails.shown.size() < thumbnails.carried) {
-    html += OwnText("：页面最多放 200 张、共 2 MiB，不再能读作 JPEG 的也不放。") +
-            ": the page holds at most 200 of them and 2 MiB in all, and leaves out any that no "
-            "longer reads as a JPEG";
+    const std::string most = std::to_string(kMostThumbnails);
+    const std::string mib = std::to_string(kThumbnailBudget >> 20) + " MiB";
+    html += OwnText("：页面最多放 ") + most + OwnText(" 张、共 ") + mib +
+            OwnText("，不再能读作 JPEG 的也不放。") + ": the page holds at most " + most +
+            " of them and " + mib + " in all, and leaves out any that no longer reads as a JPEG";
   }
   html += ".</p>";
   for (const Thumbnail& thumbnail : thumbnails.shown) {
