@@ -2,7 +2,8 @@
 # The report page as an operator sees it. Runs the Linux exifcheck and
 # exifcheck.exe under Wine on the example survey and on a survey made for the
 # page (the example plus a frame whose Make is markup, under a name with "&"
-# and a non-ASCII letter, with an EXIF thumbnail), renders each
+# and a non-ASCII letter, with an EXIF thumbnail, and a frame whose latitude
+# is 200 degrees), renders each
 # exifcheck-report.html in headless chromium and checks the DOM it built
 # (tests/report/check_report_page.py), and checks that chromium read no other
 # file and made no network request for it. Prints each page's size and
@@ -98,6 +99,27 @@ jpeg[at + 2:at + 4] = struct.pack(">H", end - at - 2 + len(added))
 open(target, "wb").write(jpeg)
 open(thumbnail_path, "wb").write(thumbnail)
 EOF
+# A copy of IMG_0001.JPG 200 degrees north: the page lists its position as
+# one that cannot be right and draws the others at their own scale.
+python3 - examples/survey/flight_1/IMG_0001.JPG "$out/markup-survey/flight_3/IMG_0200.JPG" <<'EOF'
+import struct, sys
+source, target = sys.argv[1:]
+jpeg = bytearray(open(source, "rb").read())
+at = 2
+while jpeg[at + 1] != 0xE1 or jpeg[at + 4:at + 10] != b"Exif\0\0":
+    at += 2 + struct.unpack(">H", jpeg[at + 2:at + 4])[0]
+tiff = at + 10
+bo = "<" if jpeg[tiff:tiff + 2] == b"II" else ">"
+def pointed(ifd, wanted):  # where the entry of tag `wanted` in the IFD at `ifd` points
+    count = struct.unpack(bo + "H", jpeg[ifd:ifd + 2])[0]
+    for entry in range(ifd + 2, ifd + 2 + 12 * count, 12):
+        if struct.unpack(bo + "H", jpeg[entry:entry + 2])[0] == wanted:
+            return tiff + struct.unpack(bo + "I", jpeg[entry + 8:entry + 12])[0]
+    sys.exit(f"no entry {wanted:#06x}")
+latitude = pointed(pointed(tiff + struct.unpack(bo + "I", jpeg[tiff + 4:tiff + 8])[0], 0x8825), 0x0002)
+jpeg[latitude:latitude + 8] = struct.pack(bo + "II", 200, 1)
+open(target, "wb").write(jpeg)
+EOF
 
 run_tool() {  # name, image folder, then the command that runs the tool
   local name=$1 images=$2 status
@@ -161,18 +183,21 @@ check_page() {  # name, then check_report_page.py's arguments for the survey
   [[ -z $found ]] || { echo "$found" >&2; fail "$name: chromium fetched more than the page (above)"; }
 }
 
+# Every reported JPEG of both surveys carries a thumbnail.
 no_position=(--no-position IMG_0023.JPG flight_log.txt)
-markup=(--make "$markup_make" --thumbnail "$markup_name=$out/thumbnail.jpg")
+example=("${no_position[@]}" --thumbnails-carried 4)
+markup=("${no_position[@]}" --bad-position IMG_0200.JPG --make "$markup_make"
+  --thumbnail "$markup_name=$out/thumbnail.jpg" --thumbnails-carried 5)
 run_tool linux-example examples/survey env LC_ALL=C.UTF-8 "$linux_tool"
-check_page linux-example --charset utf-8 --ascii "${no_position[@]}"
+check_page linux-example --charset utf-8 --ascii "${example[@]}"
 run_tool linux-markup "$out/markup-survey" env LC_ALL=C.UTF-8 "$linux_tool"
-check_page linux-markup --charset utf-8 "${no_position[@]}" "${markup[@]}"
+check_page linux-markup --charset utf-8 "${markup[@]}"
 if [[ -n $wine ]]; then
   # A Western code page (1252): "Ä" is one byte, and the page must say so.
   run_tool windows-example examples/survey env LC_ALL=en_US.UTF-8 "$wine" "$exe"
-  check_page windows-example --ascii "${no_position[@]}"
+  check_page windows-example --ascii "${example[@]}"
   run_tool windows-markup "$out/markup-survey" env LC_ALL=en_US.UTF-8 "$wine" "$exe"
-  check_page windows-markup "${no_position[@]}" "${markup[@]}"
+  check_page windows-markup "${markup[@]}"
 fi
 
 # The top of the example's page, verdict and map, as the README shows it.

@@ -3,14 +3,13 @@
 // machine with no network, and a Content-Security-Policy that says so.
 #include "report/report_page.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <cstdio>
 #include <set>
+#include <utility>
 
 #include "checks/check_findings.h"
 #include "platform/platform.h"
+#include "report/html_text.h"
+#include "report/survey_map.h"
 
 const char kReportPageName[] = "exifcheck-report.html";
 
@@ -20,87 +19,6 @@ constexpr std::size_t kMostThumbnails = 200;
 // Thumbnails grow the page by a third again as base64: this keeps a page of
 // 20,000 frames under 5 MB.
 constexpr std::size_t kThumbnailBudget = std::size_t{2} << 20;
-
-// --- text ------------------------------------------------------------------
-
-// Bytes from a file as HTML text: markup characters as entities, control
-// bytes as the replacement character, every other byte as it is, to be read
-// in the page's charset.
-std::string Escaped(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (const char c : bytes) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-          out += "&#xFFFD;";
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out;
-}
-
-// The page's own text, written in this source as UTF-8, as ASCII: every
-// other character as a numeric reference, which reads the same in any
-// charset the page declares.
-std::string Own(const char* utf8) {
-  std::string out;
-  const auto* p = reinterpret_cast<const unsigned char*>(utf8);
-  while (*p != 0) {
-    if (*p < 0x80) {
-      out += static_cast<char>(*p++);
-      continue;
-    }
-    const int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : 1;
-    std::uint32_t code = *p++ & (0x3Fu >> extra);
-    for (int k = 0; k < extra && (*p & 0xC0) == 0x80; ++k) code = (code << 6) | (*p++ & 0x3Fu);
-    char ref[16];
-    std::snprintf(ref, sizeof ref, "&#x%X;", static_cast<unsigned>(code));
-    out += ref;
-  }
-  return out;
-}
-
-std::string Number(double value, int decimals) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
-// A map coordinate to a tenth of a pixel. Written twice for every frame, so
-// by integers: snprintf alone took a tenth of a warm run's time.
-std::string Tenths(double value) {
-  const long long tenths = std::llround(value * 10);
-  const long long whole = (tenths < 0 ? -tenths : tenths) / 10;
-  std::string text = tenths < 0 ? "-" : "";
-  text += std::to_string(whole);
-  text += '.';
-  text += static_cast<char>('0' + (tenths < 0 ? -tenths : tenths) % 10);
-  return text;
-}
-
-std::string Base64(const std::string& bytes) {
-  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    std::uint32_t n = static_cast<unsigned char>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) n |= static_cast<unsigned char>(bytes[i + 2]);
-    out += kDigits[(n >> 18) & 63];
-    out += kDigits[(n >> 12) & 63];
-    out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
-  }
-  return out;
-}
 
 // --- what the page says of the run -------------------------------------------
 
@@ -126,6 +44,12 @@ constexpr StatusText kStatusTexts[] = {
      "Images were reported, but error.json could not be written: the names are on the console "
      "only, and an error.json in the output folder is from an earlier run."},
 };
+
+// Status 0 when no check ran: no file was looked at, so none can be clear.
+constexpr StatusText kNoCheckText = {
+    0, "没有运行任何检查：设置文件中没有一个检查开关正好是 true，所以没有检查任何影像。",
+    "No check ran: no check's switch in the settings file is exactly true, so no image was "
+    "checked."};
 
 struct CheckText {
   const char* id;
@@ -173,8 +97,8 @@ std::string Relative(const std::string& path, const std::string& folder) {
 }
 
 bool HasPosition(const Frame& frame) {
-  return frame.read == platform::FileRead::kRead && frame.result == exif_result::ok &&
-         frame.latitude != 0.0 && frame.longitude != 0.0;
+  return frame.fetched && frame.read == platform::FileRead::kRead &&
+         frame.result == exif_result::ok && frame.latitude != 0.0 && frame.longitude != 0.0;
 }
 
 // For each frame, the checks that reported it, "resolution, GPS" say.
@@ -192,224 +116,210 @@ std::vector<std::string> ReportedBy(const RunOnPage& run, std::size_t frames) {
 
 // --- the parts of the page ---------------------------------------------------
 
-void AddVerdict(const RunOnPage& run, const FrameStore& frames, std::string& html) {
-  const ImageList& images = frames.paths();
-  html += "<section id=\"verdict\"><h2>" + Own("结论") + " Verdict</h2>";
-  html += "<p id=\"status\" data-status=\"" + std::to_string(run.status) + "\" class=\"status s" +
-          std::to_string(run.status) + "\">" + Own("退出状态") + " / exit status " +
-          std::to_string(run.status) + "</p>";
-  for (const StatusText& text : kStatusTexts) {
-    if (text.status != run.status) continue;
-    html += "<p lang=\"zh\">" + Own(text.chinese) + "</p><p>" + Own(text.english) + "</p>";
+// What every part of the page is made from.
+struct PageInput {
+  const RunOnPage& run;
+  const FrameStore& frames;
+  CharsetBytes charset;
+};
+
+// Frame `index`'s path below the image folder, as page text.
+std::string PathText(const PageInput& in, std::size_t index) {
+  return FileText(Relative(in.frames.Path(index), in.run.image_folder), in.charset);
+}
+
+// The files the checks could not read, and any other frame read without
+// success: frames may be read for more than the checks.
+std::set<std::size_t> Unreadable(const FrameStore& frames) {
+  std::set<std::size_t> unreadable = frames.problems().unread;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    if (frames.At(i).fetched && frames.At(i).read != platform::FileRead::kRead)
+      unreadable.insert(i);
   }
+  return unreadable;
+}
+
+std::size_t NotRead(const FrameStore& frames) {
+  std::size_t not_read = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i) not_read += !frames.At(i).fetched;
+  return not_read;
+}
+
+// "运行的检查：分辨率、GPS 位置 / Checks run: Resolution, GPS position".
+std::string ChecksRun(const RunOnPage& run) {
+  std::string chinese, english;
+  for (const CheckOnPage& check : run.checks) {
+    const CheckText& text = TextOf(check.id);
+    chinese += (chinese.empty() ? "" : OwnText("、")) + OwnText(text.chinese);
+    english += (english.empty() ? "" : ", ") + std::string(text.english);
+  }
+  if (run.checks.empty()) {
+    chinese = OwnText("无");
+    english = "none";
+  }
+  return "<p id=\"checks-run\">" + OwnText("运行的检查：") + chinese + " / Checks run: " + english +
+         "</p>";
+}
+
+void AddVerdict(const PageInput& in, std::string& html) {
+  const RunOnPage& run = in.run;
+  const FrameStore& frames = in.frames;
+  html += "<section id=\"verdict\"><h2>" + OwnText("结论") + " Verdict</h2>";
+  html += "<p id=\"status\" data-status=\"" + std::to_string(run.status) + "\" class=\"status s" +
+          std::to_string(run.status) + "\">" + OwnText("退出状态") + " / exit status " +
+          std::to_string(run.status) + "</p>";
+  for (const StatusText& listed : kStatusTexts) {
+    if (listed.status != run.status) continue;
+    const StatusText& text = run.checks.empty() && run.status == 0 ? kNoCheckText : listed;
+    html += "<p lang=\"zh\">" + OwnText(text.chinese) + "</p><p>" + OwnText(text.english) + "</p>";
+  }
+  html += ChecksRun(run);
   std::size_t read = 0;
-  for (std::size_t i = 0; i < frames.fetched(); ++i) {
-    read += frames.At(i).read == platform::FileRead::kRead;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    read += frames.At(i).fetched && frames.At(i).read == platform::FileRead::kRead;
   }
   html += "<table class=\"counts\">";
   const auto row = [&html](const char* label, std::size_t n) {
-    html += "<tr><th>" + Own(label) + "</th><td>" + std::to_string(n) + "</td></tr>";
+    html += "<tr><th>" + OwnText(label) + "</th><td>" + std::to_string(n) + "</td></tr>";
   };
-  row("列出的文件 Files listed", images.size());
+  row("列出的文件 Files listed", frames.size());
   row("读取的文件 Files read", read);
-  row("无法检查的文件 Files not checked", frames.problems().unread.size());
+  if (NotRead(frames) > 0) row("没有读取的文件 Files not read", NotRead(frames));
+  const std::set<std::size_t> unreadable = Unreadable(frames);
+  row("无法检查的文件 Files not checked", unreadable.size());
   if (run.folders_unlisted > 0)
     row("无法列出的子文件夹 Subfolders not listed", run.folders_unlisted);
   for (const CheckOnPage& check : run.checks) {
     const CheckText& text = TextOf(check.id);
-    html += "<tr><th>" + Own(text.chinese) + " " + text.english + Own("：报告的影像") +
+    html += "<tr><th>" + OwnText(text.chinese) + " " + text.english + OwnText("：报告的影像") +
             " images reported</th><td>" + std::to_string(check.outcome.reported.size()) +
             "</td></tr>";
   }
   html += "</table>";
-  if (!frames.problems().unread.empty()) {
-    html += "<h3>" + Own("无法检查的文件") + " Files not checked</h3><ul id=\"not-checked\">";
-    for (const std::size_t index : frames.problems().unread) {
-      html += "<li>" + Escaped(Relative(images[index], run.image_folder)) + ": " +
-              Escaped(frames.WhyNotRead(index)) + "</li>";
+  if (!unreadable.empty()) {
+    html += "<h3>" + OwnText("无法检查的文件") + " Files not checked</h3><ul id=\"not-checked\">";
+    for (const std::size_t index : unreadable) {
+      html += "<li>" + PathText(in, index) + ": " + FileText(frames.WhyNotRead(index), in.charset) +
+              "</li>";
     }
     html += "</ul>";
   }
   html += "</section>";
 }
 
-// A local projection fitted to the survey: metres east and north of its
-// middle, north up. Over a survey's few kilometres the earth is flat enough.
-struct Projection {
-  double lat0 = 0, lon0 = 0, east_scale = 0;
-  double min_x = 0, max_y = 0, pixels_per_metre = 1;
-  double left = 0, top = 0;  // where the survey's extent starts, centred
-};
-
-constexpr double kMetresPerDegree = 111320.0;
-constexpr double kMapWidth = 900, kMapHeight = 600, kMargin = 30;
-
-void MetresOf(const Projection& p, const Frame& f, double* x, double* y) {
-  *x = (f.longitude - p.lon0) * p.east_scale;
-  *y = (f.latitude - p.lat0) * kMetresPerDegree;
-}
-
-Projection FitProjection(const std::vector<const Frame*>& placed) {
-  Projection p;
-  double lat_min = 90, lat_max = -90, lon_min = 180, lon_max = -180;
-  for (const Frame* f : placed) {
-    lat_min = std::min(lat_min, f->latitude);
-    lat_max = std::max(lat_max, f->latitude);
-    lon_min = std::min(lon_min, f->longitude);
-    lon_max = std::max(lon_max, f->longitude);
-  }
-  p.lat0 = (lat_min + lat_max) / 2;
-  p.lon0 = (lon_min + lon_max) / 2;
-  const double kRadians = 3.14159265358979323846 / 180;
-  p.east_scale = kMetresPerDegree * std::cos(p.lat0 * kRadians);
-  const double width = std::max((lon_max - lon_min) * p.east_scale, 1.0);
-  const double height = std::max((lat_max - lat_min) * kMetresPerDegree, 1.0);
-  p.pixels_per_metre =
-      std::min((kMapWidth - 2 * kMargin) / width, (kMapHeight - 2 * kMargin) / height);
-  p.min_x = -width / 2;
-  p.max_y = height / 2;
-  p.left = (kMapWidth - width * p.pixels_per_metre) / 2;
-  p.top = (kMapHeight - height * p.pixels_per_metre) / 2;
-  return p;
-}
-
-void Pixels(const Projection& p, const Frame& f, double* px, double* py) {
-  double x = 0, y = 0;
-  MetresOf(p, f, &x, &y);
-  *px = p.left + (x - p.min_x) * p.pixels_per_metre;
-  *py = p.top + (p.max_y - y) * p.pixels_per_metre;
-}
-
-// "x,y" of a polyline's point.
-std::string Point(const Projection& p, const Frame& f) {
-  double x = 0, y = 0;
-  Pixels(p, f, &x, &y);
-  return Tenths(x) + "," + Tenths(y);
-}
-
-// ` cx="..." cy="..."` of a circle (prefix "c"), ` x="..." y="..."` of a text.
-std::string At(const Projection& p, const Frame& f, const char* prefix) {
-  double x = 0, y = 0;
-  Pixels(p, f, &x, &y);
-  std::string out = " ";
-  out += prefix;
-  out += "x=\"";
-  out += Tenths(x);
-  out += "\" ";
-  out += prefix;
-  out += "y=\"";
-  out += Tenths(y);
-  out += "\"";
-  return out;
-}
-
-// A round length of about a fifth of the map's width.
-std::string ScaleBar(const Projection& p) {
-  const double metres = (kMapWidth - 2 * kMargin) / p.pixels_per_metre / 5;
-  double length = std::pow(10.0, std::floor(std::log10(metres)));
-  if (length * 5 <= metres) {
-    length *= 5;
-  } else if (length * 2 <= metres) {
-    length *= 2;
-  }
-  const double pixels = length * p.pixels_per_metre;
-  const std::string label =
-      length >= 1000 ? Number(length / 1000, std::fmod(length, 1000) == 0 ? 0 : 1) + " km"
-                     : Number(length, length >= 1 ? 0 : 2) + " m";
-  const std::string y = Number(kMapHeight - 10, 0);
-  return "<g id=\"scale\"><line x1=\"" + Number(kMargin, 0) + "\" y1=\"" + y + "\" x2=\"" +
-         Number(kMargin + pixels, 1) + "\" y2=\"" + y + "\"/><text x=\"" + Number(kMargin, 0) +
-         "\" y=\"" + Number(kMapHeight - 16, 0) + "\">" + label + "</text></g>";
-}
-
-void AddMap(const RunOnPage& run, const FrameStore& frames,
-            const std::vector<std::string>& reported_by, std::string& html) {
-  const ImageList& images = frames.paths();
-  std::vector<const Frame*> placed;
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    if (HasPosition(frames.At(i))) placed.push_back(&frames.At(i));
-  }
-  html += "<section id=\"survey\"><h2>" + Own("测区地图") + " Map of the survey</h2>";
-  if (placed.empty()) {
-    html += "<p>" + Own("没有影像带 GPS 位置。") + " No frame has a GPS position.</p>";
-  } else {
-    const Projection p = FitProjection(placed);
-    html += "<svg id=\"map\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
-            Number(kMapWidth, 0) + " " + Number(kMapHeight, 0) + "\" role=\"img\"><text x=\"" +
-            Number(kMapWidth - 24, 0) + "\" y=\"24\" class=\"north\">N &#x2191;</text>";
-    html += "<polyline class=\"track\" points=\"";
-    for (const Frame* f : placed) html += Point(p, *f) + " ";
-    html += "\"/>";
-    std::string odd;  // drawn last, so that they lie on top
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-      const Frame& f = frames.At(i);
-      if (!HasPosition(f)) continue;
-      if (reported_by[i].empty()) {
-        html += "<circle class=\"dot\"";
-        html += At(p, f, "c");
-        html += " r=\"2.5\"/>";
-        continue;
-      }
-      const std::string name =
-          Escaped(FileNameFromPath(images[i])) + ": " + Escaped(reported_by[i]);
-      odd += "<g class=\"odd\" tabindex=\"0\"><title>";
-      odd += name;
-      odd += "</title><circle class=\"dot odd\"";
-      odd += At(p, f, "c");
-      odd += " r=\"6\"/><text class=\"label\"";
-      odd += At(p, f, "");
-      odd += " dx=\"9\" dy=\"-9\">";
-      odd += name;
-      odd += "</text></g>";
+// The frames with a position that can be right, as the map draws them;
+// the others listed into `impossible`.
+std::vector<MapPoint> MapPoints(const PageInput& in, const std::vector<std::string>& reported_by,
+                                std::string* impossible) {
+  std::vector<MapPoint> placed;
+  for (std::size_t i = 0; i < in.frames.size(); ++i) {
+    const Frame& f = in.frames.At(i);
+    if (!HasPosition(f)) continue;
+    if (!PositionPossible(f.latitude, f.longitude)) {
+      *impossible += "<li>" + PathText(in, i) + ": " + Decimal(f.latitude, 6) + ", " +
+                     Decimal(f.longitude, 6) + "</li>";
+      continue;
     }
-    html += odd + ScaleBar(p) + "</svg>";
+    MapPoint point;
+    point.latitude = f.latitude;
+    point.longitude = f.longitude;
+    point.odd = !reported_by[i].empty();
+    if (point.odd) {
+      // The path, not the name alone: two flight folders often hold the
+      // same names.
+      point.title = FileTextPlain(Relative(in.frames.Path(i), in.run.image_folder), in.charset) +
+                    ": " + EscapedBytes(reported_by[i]);
+    }
+    placed.push_back(std::move(point));
+  }
+  return placed;
+}
+
+void AddMap(const PageInput& in, const std::vector<std::string>& reported_by, std::string& html) {
+  const FrameStore& frames = in.frames;
+  std::string impossible;
+  const std::vector<MapPoint> placed = MapPoints(in, reported_by, &impossible);
+  const std::size_t not_read = NotRead(frames);
+  html += "<section id=\"survey\"><h2>" + OwnText("测区地图") + " Map of the survey</h2>";
+  if (!placed.empty()) {
+    html += SurveyMapSvg(placed);
+  } else if (not_read == 0) {
+    html += "<p>" + OwnText("没有影像带 GPS 位置。") + " No frame has a GPS position.</p>";
+  } else if (not_read < frames.size()) {
+    html += "<p>" + OwnText("读取的影像都没有 GPS 位置。") +
+            " No frame that was read has a GPS position.</p>";
+  }
+  if (not_read > 0) {
+    html += "<p id=\"not-read\">" + std::to_string(not_read) + " / " +
+            std::to_string(frames.size()) +
+            OwnText(" 张影像没有读取，它们的位置不明：运行的检查都不需要读取它们。") + " " +
+            std::to_string(not_read) + " of " + std::to_string(frames.size()) +
+            " frames were not read, so where they were taken is not known: no check that ran "
+            "needed them.</p>";
+  }
+  if (!impossible.empty()) {
+    html += "<h3>" + OwnText("不可能的 GPS 位置（不画在地图上）") +
+            " Positions that cannot be right (not drawn)</h3><p>" +
+            OwnText("纬度须在 ±90° 之内，经度须在 ±180° 之内。") +
+            " A latitude lies within &#xB1;90&#xB0; and a longitude within &#xB1;180&#xB0;.</p>"
+            "<ul id=\"bad-position\">" +
+            impossible + "</ul>";
   }
   std::string missing;
   for (std::size_t i = 0; i < frames.size(); ++i) {
-    if (!HasPosition(frames.At(i))) {
-      missing += "<li>" + Escaped(Relative(images[i], run.image_folder)) + "</li>";
+    if (frames.At(i).fetched && !HasPosition(frames.At(i))) {
+      missing += "<li>" + PathText(in, i) + "</li>";
     }
   }
   if (!missing.empty()) {
-    html += "<h3>" + Own("没有 GPS 位置的影像") + " Frames without a position</h3>" +
+    html += "<h3>" + OwnText("没有 GPS 位置的影像") + " Frames without a position</h3>" +
             "<ul id=\"no-position\">" + missing + "</ul>";
   }
   html += "</section>";
 }
 
-void AddCheck(const CheckOnPage& check, const RunOnPage& run, const FrameStore& frames,
-              std::string& html) {
+void AddCheck(const PageInput& in, const CheckOnPage& check, std::string& html) {
   const CheckText& text = TextOf(check.id);
   html += std::string("<section class=\"check\" id=\"check-") + check.id + "\"><h2>" +
-          Own(text.chinese) + " " + text.english + "</h2><table class=\"groups\"><tr><th>" +
-          Own("键") + " Key</th><th>" + Own("数量") + " Size</th><th></th></tr>";
+          OwnText(text.chinese) + " " + text.english + "</h2><table class=\"groups\"><tr><th>" +
+          OwnText("键") + " Key</th><th>" + OwnText("数量") + " Size</th><th></th></tr>";
   for (const GroupSummary& group : check.outcome.groups) {
     html += std::string("<tr class=\"") + VerdictClass(group.verdict) + "\"><td class=\"key\">" +
-            (group.key.empty() ? Own("（空）") + " (empty)" : Escaped(group.key)) +
+            (group.key.empty() ? OwnText("（空）") + " (empty)" : FileText(group.key, in.charset)) +
             "</td><td class=\"size\">" + std::to_string(group.size) + "</td><td>" +
-            Own(VerdictText(group.verdict)) + "</td></tr>";
+            OwnText(VerdictText(group.verdict)) + "</td></tr>";
   }
   html += "</table>";
   if (!check.outcome.reported.empty()) {
-    html += "<h3>" + Own("报告的影像") + " Reported frames</h3><ul class=\"reported-frames\">";
+    html += "<h3>" + OwnText("报告的影像") + " Reported frames</h3><ul class=\"reported-frames\">";
     for (const std::size_t index : check.outcome.reported) {
-      html += "<li>" + Escaped(Relative(frames.paths()[index], run.image_folder)) + "</li>";
+      html += "<li>" + PathText(in, index) + "</li>";
     }
     html += "</ul>";
   }
   html += "</section>";
 }
 
-void AddThumbnails(const RunOnPage& run, const FrameStore& frames,
-                   const std::vector<Thumbnail>& thumbnails, std::string& html) {
-  if (thumbnails.empty()) return;
-  html += "<section id=\"thumbnails\"><h2>" + Own("报告影像的缩略图") +
-          " What the reported frames show</h2>";
-  for (const Thumbnail& thumbnail : thumbnails) {
+void AddThumbnails(const PageInput& in, const ThumbnailReads& thumbnails, std::string& html) {
+  if (thumbnails.carried == 0) return;
+  const std::string shown = std::to_string(thumbnails.shown.size());
+  const std::string carried = std::to_string(thumbnails.carried);
+  html += "<section id=\"thumbnails\"><h2>" + OwnText("报告影像的缩略图") +
+          " What the reported frames show</h2><p id=\"thumbnails-shown\" data-shown=\"" + shown +
+          "\" data-carried=\"" + carried + "\">" + OwnText("显示报告的影像所带的 ") + carried +
+          OwnText(" 张缩略图中的 ") + shown + OwnText(" 张") + ". Shown " + shown + " of the " +
+          carried + " thumbnails that the reported frames carry";
+  if (thumbnails.shown.size() < thumbnails.carried) {
+    const std::string most = std::to_string(kMostThumbnails);
+    const std::string mib = std::to_string(kThumbnailBudget >> 20) + " MiB";
+    html += OwnText("：页面最多放 ") + most + OwnText(" 张、共 ") + mib +
+            OwnText("，不再能读作 JPEG 的也不放。") + ": the page holds at most " + most +
+            " of them and " + mib + " in all, and leaves out any that no longer reads as a JPEG";
+  }
+  html += ".</p>";
+  for (const Thumbnail& thumbnail : thumbnails.shown) {
     html += "<figure><img alt=\"\" src=\"data:image/jpeg;base64," + Base64(thumbnail.jpeg) +
-            "\"><figcaption>" +
-            Escaped(Relative(frames.paths()[thumbnail.frame], run.image_folder)) +
-            "</figcaption></figure>";
+            "\"><figcaption>" + PathText(in, thumbnail.frame) + "</figcaption></figure>";
   }
   html += "</section>";
 }
@@ -419,8 +329,13 @@ constexpr char kStyle[] =
     "h1{font-size:1.5em}h2{font-size:1.2em;border-bottom:1px solid #ccc;margin-top:1.6em}"
     ".status{font-size:1.3em;font-weight:bold;padding:.3em .6em;display:inline-block}"
     ".s0{background:#d8f0d8}.s1,.s6{background:#f6d5d5}.s4,.s5{background:#f7ecc8}"
-    "table{border-collapse:collapse}td,th{border:1px solid #ddd;padding:.2em .6em;"
-    "text-align:left}tr.reported td{background:#f6d5d5}tr.left-out td{background:#f7ecc8}"
+    "table{border-collapse:collapse;max-width:100%}td,th{border:1px solid #ddd;"
+    "padding:.2em .6em;text-align:left}"
+    // A name or a Make of a thousand letters wraps rather than widen the page;
+    // the page's own words keep their place.
+    "bdi{overflow-wrap:anywhere;word-break:break-word}"
+    "figcaption{max-width:200px;margin:0 auto}"
+    "tr.reported td{background:#f6d5d5}tr.left-out td{background:#f7ecc8}"
     "svg{width:100%;height:auto;border:1px solid #ccc;background:#fafafa}"
     ".track{fill:none;stroke:#9ab;stroke-width:.8}.dot{fill:#357}"
     ".dot.odd{fill:#d22;stroke:#fff;stroke-width:1.5}"
@@ -435,19 +350,20 @@ constexpr char kStyle[] =
 }  // namespace
 
 std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
-                           const std::vector<Thumbnail>& thumbnails, const std::string& charset) {
+                           const ThumbnailReads& thumbnails, const std::string& charset) {
+  const PageInput in{run, frames, CharsetBytesOf(charset)};
   const std::vector<std::string> reported_by = ReportedBy(run, frames.size());
   std::string html =
-      "<!DOCTYPE html>\n<html><head><meta charset=\"" + Escaped(charset) +
+      "<!DOCTYPE html>\n<html><head><meta charset=\"" + EscapedBytes(charset) +
       "\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
       "style-src 'unsafe-inline'; img-src data:\"><meta name=\"viewport\" "
       "content=\"width=device-width\"><title>exifcheck " +
-      Own("报告") + "</title><style>" + kStyle + "</style></head><body><h1>exifcheck " +
-      Own("检查报告") + " / report: " + Escaped(run.image_folder) + "</h1>";
-  AddVerdict(run, frames, html);
-  AddMap(run, frames, reported_by, html);
-  for (const CheckOnPage& check : run.checks) AddCheck(check, run, frames, html);
-  AddThumbnails(run, frames, thumbnails, html);
+      OwnText("报告") + "</title><style>" + kStyle + "</style></head><body><h1>exifcheck " +
+      OwnText("检查报告") + " / report: " + FileText(run.image_folder, in.charset) + "</h1>";
+  AddVerdict(in, html);
+  AddMap(in, reported_by, html);
+  for (const CheckOnPage& check : run.checks) AddCheck(in, check, html);
+  AddThumbnails(in, thumbnails, html);
   html += "</body></html>\n";
   return html;
 }
@@ -464,7 +380,7 @@ ThumbnailReads PageThumbnails(const RunOnPage& run, const FrameStore& frames) {
 void WriteReportPage(const RunOnPage& run, const FrameStore& frames,
                      const std::string& output_folder) {
   const std::string html =
-      ReportPageHtml(run, frames, PageThumbnails(run, frames).shown, platform::NamesCharset());
+      ReportPageHtml(run, frames, PageThumbnails(run, frames), platform::NamesCharset());
   std::string error;
   if (platform::ReplaceFile(platform::JoinPath(output_folder, kReportPageName), html, &error,
                             platform::LinkPolicy::kReplaceLink) == platform::ReportWrite::kFailed) {

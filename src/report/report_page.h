@@ -30,11 +30,12 @@ struct RunOnPage {
   std::vector<CheckOnPage> checks;  ///< in the order they ran
 };
 
-/// The page's HTML. Every text taken from a file is escaped; the page's own
-/// texts are ASCII, with its Chinese as character references, so that they
-/// read right whatever `charset` the page declares for the file names.
+/// The page's HTML. Every text taken from a file is escaped, cut to a few
+/// hundred bytes and isolated in its own direction; the page's own texts are
+/// ASCII, with its Chinese as character references, so that they read right
+/// whatever `charset` the page declares for the file names.
 std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
-                           const std::vector<Thumbnail>& thumbnails, const std::string& charset);
+                           const ThumbnailReads& thumbnails, const std::string& charset);
 
 /// The thumbnails of the frames the checks reported, read again now, in
 /// list order: at most 200, and fewer when they would make the page large.

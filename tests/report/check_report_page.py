@@ -4,8 +4,8 @@
 the survey. Prints what it found; ends with status 1 on any fault.
 
   check_report_page.py --dom DOM --page PAGE --error-json JSON --status N
-      --files N --no-position NAME... [--charset C] [--ascii] [--make TEXT]
-      [--thumbnail NAME=FILE]
+      --files N --no-position NAME... [--bad-position NAME...] [--charset C]
+      [--ascii] [--make TEXT] [--thumbnail NAME=FILE] --thumbnails-carried N
 """
 import argparse
 import base64
@@ -19,6 +19,8 @@ VOID = {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "met
 CSP = "default-src 'none'; style-src 'unsafe-inline'; img-src data:"
 # errcode in error.json, and the id of the check's section on the page.
 CHECKS = {101: "check-resolution", 102: "check-maker", 103: "check-focal-length", 104: "check-gps"}
+# Half the earth's circumference: no scale bar of positions on it is longer.
+LONGEST_SCALE_METRES = 20_000_000
 
 
 class Node:
@@ -75,6 +77,8 @@ def main():
     ap.add_argument("--status", required=True)
     ap.add_argument("--files", type=int, required=True)
     ap.add_argument("--no-position", nargs="*", default=[])
+    ap.add_argument("--bad-position", nargs="*", default=[])
+    ap.add_argument("--thumbnails-carried", type=int, required=True)
     ap.add_argument("--charset")
     ap.add_argument("--ascii", action="store_true")
     ap.add_argument("--make")
@@ -130,7 +134,7 @@ def main():
         records = json.loads(f.read().decode("latin-1"))["errors"]
     reported = {r["errcode"]: [n.encode("latin-1").decode(codec, "replace") for n in r["images"]] for r in records}
     every = set(sum(reported.values(), []))
-    odd_names = every - set(args.no_position)
+    odd_names = every - set(args.no_position) - set(args.bad_position)
 
     status = doc.find(id_="status")
     expect(status and status[0].attrs.get("data-status") == args.status,
@@ -149,7 +153,10 @@ def main():
         titles = [g.find("title")[0].text() if g.find("title") else "" for g in svg.find("g", "odd")]
         track = [tuple(map(float, p.split(",")))
                  for line in svg.find("polyline", "track") for p in line.attrs.get("points", "").split()]
-        expect(svg.find("g", id_="scale"), "no scale bar <g id=scale>")
+        scale = " ".join(t.text() for g in svg.find("g", id_="scale") for t in g.find("text"))
+        m = re.fullmatch(r"([0-9.]+) (k?m)", scale.strip())
+        expect(m and 0 < float(m.group(1)) * (1000 if m.group(2) == "km" else 1) <= LONGEST_SCALE_METRES,
+               f"a scale bar of {scale!r}: none, or a position off the earth drawn")
         box = [float(v) for v in (svg.attrs.get("viewbox") or "").replace(",", " ").split()]
         for c in dots:
             x, y = float(c.attrs.get("cx", "nan")), float(c.attrs.get("cy", "nan"))
@@ -157,15 +164,34 @@ def main():
                    f"a dot at {x},{y} outside the viewBox {box}")
             expect(any(abs(x - tx) < 0.5 and abs(y - ty) < 0.5 for tx, ty in track),
                    f"the track misses the dot at {x},{y}")
-    positions = args.files - len(args.no_position)
+    positions = args.files - len(args.no_position) - len(args.bad_position)
     expect(len(dots) == positions, f"{len(dots)} dots for {positions} frames with a position")
     expect(len(track) == positions, f"the track has {len(track)} points for {positions} frames with a position")
     expect(len(odd) == len(odd_names), f"{len(odd)} odd dots for {len(odd_names)} reported frames with a position")
+    # A title sets its path apart: "\u2068flight_1/IMG_0007.JPG\u2069: Resolution".
+    paths = [re.match(r"\u2068([^\u2069]*)\u2069: ", t) for t in titles]
+    expect(all(paths), f"odd dots' titles without a path between U+2068 and U+2069: {titles}")
     for name in sorted(odd_names):
-        expect(any(base_name(t.split(": ")[0]) == name for t in titles), f"no odd dot titled {name!r}")
+        expect(any(p and base_name(p.group(1)) == name for p in paths), f"no odd dot titled {name!r}")
 
     no_position = [base_name(li.text()) for ul in doc.find("ul", id_="no-position") for li in ul.find("li")]
     expect(sorted(no_position) == sorted(args.no_position), f"no-position lists {no_position}, not {args.no_position}")
+    bad = [base_name(li.find("bdi")[0].text()) for ul in doc.find("ul", id_="bad-position") for li in ul.find("li")
+           if li.find("bdi")]
+    expect(sorted(bad) == sorted(args.bad_position), f"bad-position lists {bad}, not {args.bad_position}")
+
+    # Every text from a file stands in a <bdi> of its own, so that its
+    # direction stays inside it: each listed frame, group key and caption
+    # starts with one, and the heading holds the image folder in one.
+    lists = [li for ul in doc.find("ul") for li in ul.find("li")
+             if ul.attrs.get("id") in ("no-position", "bad-position", "not-checked")
+             or "reported-frames" in (ul.attrs.get("class") or "").split()]
+    keys = [td for td in doc.find("td", "key") if "(empty)" not in td.text()]
+    for n in lists + keys + doc.find("figcaption"):
+        first = next((c for c in n.children if isinstance(c, Node) or c.strip()), None)
+        expect(isinstance(first, Node) and first.tag == "bdi",
+               f"<{n.tag}> {n.text()[:60]!r}: its text from a file is not in a <bdi>")
+    expect(all(h.find("bdi") for h in doc.find("h1")), "the image folder in <h1> is not in a <bdi>")
 
     # Each check's groups and reported frames, as error.json has them.
     for code, id_ in CHECKS.items():
@@ -198,6 +224,9 @@ def main():
                f"the thumbnail of {caption!r} is no whole JPEG")
         expect(base_name(caption) in every, f"a thumbnail of {caption!r}, which no check reported")
         shown[caption] = data
+    counted = " ".join(p.text() for p in doc.find("p", id_="thumbnails-shown"))
+    expect(not figures or f"Shown {len(figures)} of the {args.thumbnails_carried} thumbnails" in counted,
+           f"{len(figures)} thumbnails of {args.thumbnails_carried}, and the page says {counted!r}")
     if args.thumbnail:
         name, path = args.thumbnail.split("=", 1)
         expect(any(name in caption and data == open(path, "rb").read() for caption, data in shown.items()),
@@ -205,7 +234,8 @@ def main():
 
     print(f"page: {len(raw)} bytes, charset {charset}, status {status and status[0].attrs.get('data-status')}; "
           f"map: {len(dots)} dots, {len(odd)} odd, track of {len(track)}; "
-          f"no position: {', '.join(no_position) or 'none'}; {len(figures)} thumbnails")
+          f"no position: {', '.join(no_position) or 'none'}; cannot be right: {', '.join(bad) or 'none'}; "
+          f"{len(figures)} thumbnails of {args.thumbnails_carried}")
     for fault in faults:
         print(f"FAULT: {fault}", file=sys.stderr)
     return 1 if faults else 0
