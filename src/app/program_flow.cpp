@@ -93,8 +93,18 @@ bool SettingsUsable(const std::string& path, const SettingsTable& table,
 void WriteSurveyFiles(const RunOnPage& page, FrameStore& frames, const std::string& output_folder) {
   frames.FetchAll();
   const SurveyFindings findings = FindBeforeProcessing(frames.facts());
-  WriteReportPage(page, frames, output_folder);
-  WriteFramesCsv(frames, findings, page.image_folder, output_folder);
+  std::string page_error, table_error;
+  const bool page_written = WriteReportPage(page, frames, output_folder, &page_error);
+  const bool table_written =
+      WriteFramesCsv(frames, findings, page.image_folder, output_folder, &table_error);
+  // A folder that takes neither is told once.
+  if (!page_written && !table_written && page_error == table_error) {
+    platform::Warn(std::string(kReportPageName) + " and " + kFramesCsvName +
+                   " not written: " + page_error);
+    return;
+  }
+  if (!page_written) platform::Warn(std::string(kReportPageName) + " not written: " + page_error);
+  if (!table_written) platform::Warn(std::string(kFramesCsvName) + " not written: " + table_error);
 }
 
 // Told after the all-clear message, so that it stands under everything a

@@ -226,20 +226,17 @@ bool FramesCsv(const FrameStore& frames, const SurveyFindings& findings,
   return write(chunk);
 }
 
-void WriteFramesCsv(const FrameStore& frames, const SurveyFindings& findings,
-                    const std::string& image_folder, const std::string& output_folder) {
-  std::string error;
+bool WriteFramesCsv(const FrameStore& frames, const SurveyFindings& findings,
+                    const std::string& image_folder, const std::string& output_folder,
+                    std::string* error) {
   // As the page: a link of this name is replaced, never written through.
-  platform::ReplacementHandle table =
-      platform::BeginReplace(platform::JoinPath(output_folder, kFramesCsvName),
-                             platform::LinkPolicy::kReplaceLink, &error);
-  if (table) {
-    // A failed append stops the rows; the finish then says why, and leaves
-    // no temporary file.
-    FramesCsv(frames, findings, image_folder, [&table](const std::string& chunk) {
-      return platform::AppendToReplacement(*table, chunk.data(), chunk.size());
-    });
-    if (platform::FinishReplace(std::move(table), &error) != platform::ReportWrite::kFailed) return;
-  }
-  platform::Warn(std::string(kFramesCsvName) + " not written: " + error);
+  platform::ReplacementHandle table = platform::BeginReplace(
+      platform::JoinPath(output_folder, kFramesCsvName), platform::LinkPolicy::kReplaceLink, error);
+  if (!table) return false;
+  // A failed append stops the rows; the finish then says why, and leaves
+  // no temporary file.
+  FramesCsv(frames, findings, image_folder, [&table](const std::string& chunk) {
+    return platform::AppendToReplacement(*table, chunk.data(), chunk.size());
+  });
+  return platform::FinishReplace(std::move(table), error) != platform::ReportWrite::kFailed;
 }

@@ -18,11 +18,13 @@ extern const char kFramesCsvName[];
 /// first; `write` returns false to stop. Paths are taken below
 /// `image_folder`. Returns false when `write` stopped it.
 bool FramesCsv(const FrameStore& frames, const SurveyFindings& findings,
-               const std::string& image_folder, const std::function<bool(const std::string&)>& write);
+               const std::string& image_folder,
+               const std::function<bool(const std::string&)>& write);
 
-/// Writes the table into `output_folder` as the page is written. A failure
-/// is one line on standard error and changes nothing else.
-void WriteFramesCsv(const FrameStore& frames, const SurveyFindings& findings,
-                    const std::string& image_folder, const std::string& output_folder);
+/// Writes the table into `output_folder` as the page is written. Returns
+/// false with the reason in `error` when it could not be written.
+bool WriteFramesCsv(const FrameStore& frames, const SurveyFindings& findings,
+                    const std::string& image_folder, const std::string& output_folder,
+                    std::string* error);
 
 #endif  // EXIFCHECK_REPORT_FRAMES_CSV_H_

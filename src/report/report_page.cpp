@@ -377,13 +377,11 @@ ThumbnailReads PageThumbnails(const RunOnPage& run, const FrameStore& frames) {
                         kMostThumbnails, kThumbnailBudget);
 }
 
-void WriteReportPage(const RunOnPage& run, const FrameStore& frames,
-                     const std::string& output_folder) {
+bool WriteReportPage(const RunOnPage& run, const FrameStore& frames,
+                     const std::string& output_folder, std::string* error) {
   const std::string html =
       ReportPageHtml(run, frames, PageThumbnails(run, frames), platform::NamesCharset());
-  std::string error;
-  if (platform::ReplaceFile(platform::JoinPath(output_folder, kReportPageName), html, &error,
-                            platform::LinkPolicy::kReplaceLink) == platform::ReportWrite::kFailed) {
-    platform::Warn(std::string(kReportPageName) + " not written: " + error);
-  }
+  return platform::ReplaceFile(platform::JoinPath(output_folder, kReportPageName), html, error,
+                               platform::LinkPolicy::kReplaceLink) !=
+         platform::ReportWrite::kFailed;
 }

@@ -41,9 +41,10 @@ std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
 /// list order: at most 200, and fewer when they would make the page large.
 ThumbnailReads PageThumbnails(const RunOnPage& run, const FrameStore& frames);
 
-/// Writes the page into `output_folder` as error.json is written. A failure
-/// is one line on standard error and changes nothing else.
-void WriteReportPage(const RunOnPage& run, const FrameStore& frames,
-                     const std::string& output_folder);
+/// Writes the page into `output_folder` as error.json is written, but a
+/// link of its name is replaced, never written through. Returns false with
+/// the reason in `error` when it could not be written.
+bool WriteReportPage(const RunOnPage& run, const FrameStore& frames,
+                     const std::string& output_folder, std::string* error);
 
 #endif  // EXIFCHECK_REPORT_REPORT_PAGE_H_
