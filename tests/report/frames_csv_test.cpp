@@ -9,49 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "support/csv_text.h"
 #include "support/drone_frame.h"
 #include "support/test_files.h"
 
 namespace {
 
-using Row = std::vector<std::string>;
-
-// RFC 4180, as a spreadsheet reads it: rows end in CR LF, a quoted cell
-// may hold commas and doubled quotes.
-std::vector<Row> ParseCsv(const std::string& text) {
-  std::vector<Row> rows(1);
-  std::string cell;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        cell += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      rows.back().push_back(cell);
-      cell.clear();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      rows.back().push_back(cell);
-      cell.clear();
-      rows.emplace_back();
-      ++i;
-    } else {
-      EXPECT_NE(c, '\n') << "a line end without CR at " << i;
-      cell += c;
-    }
-  }
-  EXPECT_TRUE(rows.back().empty() && cell.empty()) << "the last row ends without CR LF";
-  rows.pop_back();
-  return rows;
-}
+using Row = testsupport::CsvRow;
+using testsupport::ParseCsv;
 
 TEST(FramesCsv, OneRowAFileWithTextsQuotedDefusedAndNumbersLocaleFree) {
   testsupport::ScopedTempDir dir;
