@@ -144,6 +144,16 @@ enum class LinkPolicy {
   kReplaceLink,
 };
 
+/// How the content's line ends are written.
+enum class LineEnds {
+  /// As the old tool's text-mode write did: each LF as CR LF on Windows,
+  /// as it stands elsewhere (error.json, the page).
+  kText,
+  /// Every byte as given, on every system (the table, whose rows end in
+  /// CR LF already).
+  kAsGiven,
+};
+
 /// Replaces the file at `path` with `content` in one step, through a
 /// temporary file beside it that is on disk before it takes the file's
 /// place, so a reader never sees a half-written file. A link at `path` is
@@ -171,7 +181,8 @@ using ReplacementHandle = std::unique_ptr<Replacement, void (*)(Replacement*)>;
 /// what failed. Append and finish on the thread that began. Dropping the
 /// handle unfinished removes the temporary file (a file already being
 /// written in place stays as far as it got).
-ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error);
+ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error,
+                               LineEnds line_ends = LineEnds::kText);
 
 /// Adds `size` bytes to the new content. Bytes are held back in a small
 /// buffer; false once a write has failed, and FinishReplace then says why.

@@ -40,6 +40,7 @@ struct Replacement {
   std::string temp;
   std::string in_place_why;
   LinkPolicy links = LinkPolicy::kFollowLink;
+  LineEnds line_ends = LineEnds::kText;
   HANDLE file = INVALID_HANDLE_VALUE;
   std::string held;
   DWORD failure = 0;
@@ -327,11 +328,13 @@ void DropReplacement(Replacement* replacement) {
   delete replacement;
 }
 
-ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error) {
+ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error,
+                               LineEnds line_ends) {
   ReplacementHandle none(nullptr, DropReplacement);
   auto replacement = std::make_unique<Replacement>();
   replacement->target = path.c_str();
   replacement->links = links;
+  replacement->line_ends = line_ends;
   // A CR for every LF may double a block.
   replacement->held.reserve(kHeldBytes + 2);
   if (!LookAtOld(*replacement, error)) return none;
@@ -345,7 +348,7 @@ ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::s
 bool AppendToReplacement(Replacement& replacement, const char* data, std::size_t size) {
   if (replacement.failure != 0) return false;
   for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == '\n') replacement.held += '\r';
+    if (data[i] == '\n' && replacement.line_ends == LineEnds::kText) replacement.held += '\r';
     replacement.held += data[i];
     if (replacement.held.size() >= kHeldBytes && !WriteHeld(replacement)) return false;
   }

@@ -230,8 +230,10 @@ bool WriteFramesCsv(const FrameStore& frames, const SurveyFindings& findings,
                     const std::string& image_folder, const std::string& output_folder,
                     std::string* error) {
   // As the page: a link of this name is replaced, never written through.
+  // Its rows end in CR LF on every system already.
   platform::ReplacementHandle table = platform::BeginReplace(
-      platform::JoinPath(output_folder, kFramesCsvName), platform::LinkPolicy::kReplaceLink, error);
+      platform::JoinPath(output_folder, kFramesCsvName), platform::LinkPolicy::kReplaceLink, error,
+      platform::LineEnds::kAsGiven);
   if (!table) return false;
   // A failed append stops the rows; the finish then says why, and leaves
   // no temporary file.

@@ -22,7 +22,7 @@ TEST(FramesCsv, OneRowAFileWithTextsQuotedDefusedAndNumbersLocaleFree) {
   testsupport::ScopedTempDir dir;
   const std::string images = dir.Join("images");
   ImageList paths = {images + "/100MEDIA/DJI_0001.JPG", images + "/=HYPERLINK(1).jpg",
-                     images + "/notes, \"old\".txt", images + "/gone.jpg"};
+                     images + "/notes, old.txt", images + "/gone.jpg"};
   testsupport::WriteFile(paths[0], testsupport::MakeDroneJpeg(testsupport::DroneFrame()));
   testsupport::DroneFrame hostile;
   hostile.camera.make = "+cmd|' /C calc'!A0";
@@ -73,7 +73,7 @@ TEST(FramesCsv, OneRowAFileWithTextsQuotedDefusedAndNumbersLocaleFree) {
   EXPECT_EQ(odd[6], "'@SUM(1)");
   EXPECT_EQ(odd[13], "") << "no XMP, no relative altitude";
 
-  EXPECT_EQ(rows[3][0], "notes, \"old\".txt");
+  EXPECT_EQ(rows[3][0], "notes, old.txt");
   EXPECT_EQ(rows[3][1], "not a JPEG");
   EXPECT_EQ(rows[4][1], "no longer there");
   EXPECT_EQ(rows[4][2], "");
