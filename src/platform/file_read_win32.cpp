@@ -116,6 +116,10 @@ bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::ui
   return true;
 }
 
+// A file handle has no read-ahead call of its own here; the tail is read at
+// its turn, and the reads in flight hide its wait behind other frames'.
+void PrefetchImageRange(ImageFile& /*file*/, std::uint64_t /*offset*/, std::size_t /*size*/) {}
+
 // Windows cannot read without waiting, so it cannot tell: every read may
 // have waited, and the reads in flight start with the first frame.
 std::size_t ReadCachedAt(ImageFile& /*file*/, unsigned char* /*data*/, std::size_t /*size*/,

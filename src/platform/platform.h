@@ -117,6 +117,12 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
 /// file ends early or a read fails.
 bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::uint64_t offset);
 
+/// Tells the system that `size` bytes from `offset` on will be read soon,
+/// so that their request goes out while another read waits: a frame's
+/// tail asked for with its head costs one round trip, not two. Where the
+/// system has no such call for a file (Windows) it does nothing.
+void PrefetchImageRange(ImageFile& file, std::uint64_t offset, std::size_t size);
+
 /// Reads what the system's cache holds of `size` bytes from `offset` on,
 /// without waiting for the storage, and returns how many it read; sets
 /// `waited` when that was not all of them. Where the system cannot tell
