@@ -5,7 +5,7 @@
 # through a mount on which every request waits (bench/latency_fs.cpp), and by
 # system calls per image and pass. Prints medians, ranges and ratios
 # to the floor model (bench/floor.cpp), and the targets. Debian only; run as
-# root or with sudo. Not part of CI: it writes about 26 GB and runs about 25
+# root or with sudo. Not part of CI: it writes about 26 GB and runs about 20
 # minutes.
 #
 #   bench/run.sh                  2,000 frames of ~4 MB, 20,000 frames of ~30 KB,
