@@ -28,6 +28,12 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
+// The library's own no-throw allocations (a stable sort's buffer) free
+// through the delete below, so they must come from the same heap.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (ThisAllocationFails()) return nullptr;
+  return std::malloc(size == 0 ? 1 : size);
+}
 // Out of line: inlined where the compiler does not see this operator new, its
 // free would look like the wrong partner of a new.
 __attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
