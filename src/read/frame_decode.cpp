@@ -80,7 +80,7 @@ std::uint64_t Digest(const unsigned char* data, std::size_t size) {
   };
   std::size_t at = 0;
   for (; size - at >= 32; at += 32) {
-    for (int k = 0; k < 4; ++k) {
+    for (std::size_t k = 0; k < 4; ++k) {
       std::uint64_t word = 0;
       std::memcpy(&word, data + at + 8 * k, 8);
       lanes[k] = mix(lanes[k], word);
@@ -164,7 +164,8 @@ std::optional<CaptureTime> ParseCaptureTime(const std::string& date_time,
     return std::nullopt;
   }
   CaptureTime time;
-  time.clock_seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+  time.clock_seconds = DaysFromCivil(year, month, day) * 86400 + std::int64_t{hour} * 3600 +
+                       std::int64_t{minute} * 60 + second;
   const std::string fraction = Trimmed(sub_seconds);
   std::uint32_t nanoseconds = 0;
   std::size_t digits = 0;

@@ -19,7 +19,7 @@ constexpr char kHeader[] =
     "altitude,relative_altitude,gimbal_pitch,gimbal_roll,gimbal_yaw,rtk_flag,rtk_std_h,flight,"
     "gsd_cm,forward_overlap,notes\r\n";
 // What is handed on at a time: the table is never held whole.
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kChunk = std::size_t{64} << 10;
 // The longest text from a file a cell shows; the facts are cut at the same.
 constexpr std::size_t kLongestCell = kLongestFactText;
 
