@@ -11,61 +11,18 @@
 // frames do; its end marker then lies in the frame's head, past every value.
 //
 //   write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST_NUMBER [THUMBNAIL_BYTES]]
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
+#include "base_jpeg.h"
 #include "support/jpeg_writer.h"
 
 namespace {
 
 using testsupport::Bytes;
-
-struct Base {
-  Bytes body;  // everything after SOI and the APPn segments ImageMagick wrote
-  uint32_t width = 0;
-  uint32_t height = 0;
-};
-
-// Drops the start marker and the leading APPn segments, and takes the size
-// from the frame header, so the EXIF dimensions are the image's own.
-bool LoadBase(const std::string& path, Base* base) {
-  std::ifstream in(path, std::ios::binary);
-  const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (file.size() < 4 || file[0] != 0xFF || file[1] != 0xD8) return false;
-  std::size_t pos = 2;
-  while (pos + 4 <= file.size() && file[pos] == 0xFF && file[pos + 1] >= 0xE0 &&
-         file[pos + 1] <= 0xEF) {
-    pos += 2 + ((std::size_t{file[pos + 2]} << 8) | file[pos + 3]);
-  }
-  base->body.assign(file.begin() + static_cast<std::ptrdiff_t>(pos), file.end());
-  for (std::size_t i = pos; i + 9 < file.size(); ++i) {
-    if (file[i] == 0xFF && (file[i + 1] == 0xC0 || file[i + 1] == 0xC2)) {
-      base->height = (uint32_t{file[i + 5]} << 8) | file[i + 6];
-      base->width = (uint32_t{file[i + 7]} << 8) | file[i + 8];
-      return true;
-    }
-  }
-  return false;
-}
-
-bool WriteParts(const std::string& path, const Bytes& head, const Bytes& body) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) return false;
-  iovec parts[2] = {{const_cast<unsigned char*>(head.data()), head.size()},
-                    {const_cast<unsigned char*>(body.data()), body.size()}};
-  const ssize_t want = static_cast<ssize_t>(head.size() + body.size());
-  const bool ok = writev(fd, parts, 2) == want;
-  return close(fd) == 0 && ok;
-}
 
 // The deviant kind of frame number n (0 for a regular frame).
 int DeviantKind(long n) {
@@ -84,7 +41,7 @@ Bytes Thumbnail(std::size_t bytes) {
                                 testsupport::Eoi()});
 }
 
-Bytes FrameHead(const Base& base, long n, int flight, long in_flight, std::size_t thumbnail) {
+Bytes FrameHead(const BaseJpeg& base, long n, int flight, long in_flight, std::size_t thumbnail) {
   testsupport::SurveyFrame frame;
   frame.width = base.width;
   frame.height = base.height;
@@ -133,8 +90,8 @@ int main(int argc, char** argv) {
         "usage: write_bench_survey BASE.jpg OUT_DIR COUNT FRAMES_PER_FLIGHT [FIRST [THUMB]]\n");
     return 2;
   }
-  Base base;
-  if (!LoadBase(argv[1], &base)) {
+  BaseJpeg base;
+  if (!LoadBaseJpeg(argv[1], &base)) {
     std::fprintf(stderr, "write_bench_survey: %s is no baseline JPEG\n", argv[1]);
     return 1;
   }
@@ -157,7 +114,7 @@ int main(int argc, char** argv) {
     std::snprintf(folder, sizeof folder, "/flight_%02d", flight);
     std::snprintf(name, sizeof name, "/IMG_%06ld.JPG", n + 1);
     if (n % per_flight == 0 || i == 0) mkdir((out + folder).c_str(), 0777);
-    if (!WriteParts(out + folder + name,
+    if (!WriteFrame(out + folder + name,
                     FrameHead(base, n, flight, n % per_flight, static_cast<std::size_t>(thumbnail)),
                     base.body)) {
       std::fprintf(stderr, "write_bench_survey: cannot write %s%s%s\n", out.c_str(), folder, name);

@@ -77,6 +77,11 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
   return FileRead::kRead;
 }
 
+void PrefetchImageRange(ImageFile& file, std::uint64_t offset, std::size_t size) {
+  (void)posix_fadvise(file.fd, static_cast<off_t>(offset), static_cast<off_t>(size),
+                      POSIX_FADV_WILLNEED);
+}
+
 bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::uint64_t offset) {
   std::size_t done = 0;
   while (done < size) {

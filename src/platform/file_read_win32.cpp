@@ -18,6 +18,7 @@
 
 #include "platform/paths_win32.h"
 #include "platform/platform.h"
+#include "platform/system_message_win32.h"
 
 namespace platform {
 
@@ -30,22 +31,6 @@ namespace {
 FileRead Failed(FileRead result, const std::string& why_text, std::string* why) {
   *why = why_text;
   return result;
-}
-
-// FormatMessage keeps no state between calls: safe on reader threads.
-std::string SystemText(DWORD code) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length > 0 && text != nullptr ? std::string(text, length)
-                                                      : "system error " + std::to_string(code);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message;
 }
 
 // Why a file the enumeration listed does not open.
@@ -63,7 +48,7 @@ FileRead OpenFailed(const std::string& path, DWORD error, std::string* why) {
     return Failed(FileRead::kCannotOpen,
                   "cannot be opened: another program holds it, or no permission", why);
   }
-  return Failed(FileRead::kCannotOpen, "cannot be opened: " + SystemText(error), why);
+  return Failed(FileRead::kCannotOpen, "cannot be opened: " + SystemMessage(error), why);
 }
 
 }  // namespace
@@ -94,7 +79,7 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
   if (GetFileType(handle) != FILE_TYPE_DISK) return Failed(FileRead::kNotAFile, "a device", why);
   LARGE_INTEGER length;
   if (!GetFileSizeEx(handle, &length) || length.QuadPart < 0) {
-    return Failed(FileRead::kReadShort, SystemText(GetLastError()), why);
+    return Failed(FileRead::kReadShort, SystemMessage(GetLastError()), why);
   }
   *size = static_cast<std::uint64_t>(length.QuadPart);
   *file = std::move(opened);
@@ -115,6 +100,10 @@ bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::ui
   }
   return true;
 }
+
+// A file handle has no read-ahead call of its own here; the tail is read at
+// its turn, and the reads in flight hide its wait behind other frames'.
+void PrefetchImageRange(ImageFile& /*file*/, std::uint64_t /*offset*/, std::size_t /*size*/) {}
 
 // Windows cannot read without waiting, so it cannot tell: every read may
 // have waited, and the reads in flight start with the first frame.

@@ -117,6 +117,12 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
 /// file ends early or a read fails.
 bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::uint64_t offset);
 
+/// Tells the system that `size` bytes from `offset` on will be read soon,
+/// so that their request goes out while another read waits: a frame's
+/// tail asked for with its head costs one round trip, not two. Where the
+/// system has no such call for a file (Windows) it does nothing.
+void PrefetchImageRange(ImageFile& file, std::uint64_t offset, std::size_t size);
+
 /// Reads what the system's cache holds of `size` bytes from `offset` on,
 /// without waiting for the storage, and returns how many it read; sets
 /// `waited` when that was not all of them. Where the system cannot tell
@@ -142,6 +148,16 @@ enum class LinkPolicy {
   /// owner, attributes, access list) from what it leads to. A symbolic link
   /// or junction on Windows likewise.
   kReplaceLink,
+};
+
+/// How the content's line ends are written.
+enum class LineEnds {
+  /// As the old tool's text-mode write did: each LF as CR LF on Windows,
+  /// as it stands elsewhere (error.json, the page).
+  kText,
+  /// Every byte as given, on every system (the table, whose rows end in
+  /// CR LF already).
+  kAsGiven,
 };
 
 /// Replaces the file at `path` with `content` in one step, through a
@@ -171,7 +187,8 @@ using ReplacementHandle = std::unique_ptr<Replacement, void (*)(Replacement*)>;
 /// what failed. Append and finish on the thread that began. Dropping the
 /// handle unfinished removes the temporary file (a file already being
 /// written in place stays as far as it got).
-ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error);
+ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error,
+                               LineEnds line_ends = LineEnds::kText);
 
 /// Adds `size` bytes to the new content. Bytes are held back in a small
 /// buffer; false once a write has failed, and FinishReplace then says why.

@@ -19,8 +19,24 @@
 
 #include "platform/paths_win32.h"
 #include "platform/platform.h"
+#include "platform/system_message_win32.h"
 
 namespace platform {
+
+std::string SystemMessage(unsigned long code) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = length > 0 && text != nullptr ? std::string(text, length)
+                                                      : "system error " + std::to_string(code);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message;
+}
 
 const char kPathSeparator = '\\';
 const char kPathSeparators[] = "\\/";

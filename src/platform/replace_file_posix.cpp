@@ -286,7 +286,8 @@ void DropReplacement(Replacement* replacement) {
   delete replacement;
 }
 
-ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error) {
+ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error,
+                               LineEnds /*line_ends*/) {
   ReplacementHandle none(nullptr, DropReplacement);
   auto replacement = std::make_unique<Replacement>();
   replacement->held.reserve(kHeldBytes);

@@ -14,6 +14,7 @@
 // follows it unless asked not to (FILE_FLAG_OPEN_REPARSE_POINT); MoveFileExA
 // replaces a link to a file as a name, but fails on a link to a folder.
 #include "platform/platform.h"
+#include "platform/system_message_win32.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -40,6 +41,7 @@ struct Replacement {
   std::string temp;
   std::string in_place_why;
   LinkPolicy links = LinkPolicy::kFollowLink;
+  LineEnds line_ends = LineEnds::kText;
   HANDLE file = INVALID_HANDLE_VALUE;
   std::string held;
   DWORD failure = 0;
@@ -65,21 +67,6 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 // Appends are gathered up to this many bytes, so that a table written row
 // by row costs a write per block, not per row, and never more memory.
 constexpr std::size_t kHeldBytes = std::size_t{64} << 10;
-
-std::string SystemMessage(DWORD code) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length > 0 && text != nullptr ? std::string(text, length)
-                                                      : "system error " + std::to_string(code);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message;
-}
 
 std::string FolderOf(const std::string& path) {
   const std::size_t separator = path.find_last_of("\\/");
@@ -327,11 +314,13 @@ void DropReplacement(Replacement* replacement) {
   delete replacement;
 }
 
-ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error) {
+ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::string* error,
+                               LineEnds line_ends) {
   ReplacementHandle none(nullptr, DropReplacement);
   auto replacement = std::make_unique<Replacement>();
   replacement->target = path.c_str();
   replacement->links = links;
+  replacement->line_ends = line_ends;
   // A CR for every LF may double a block.
   replacement->held.reserve(kHeldBytes + 2);
   if (!LookAtOld(*replacement, error)) return none;
@@ -345,7 +334,7 @@ ReplacementHandle BeginReplace(const std::string& path, LinkPolicy links, std::s
 bool AppendToReplacement(Replacement& replacement, const char* data, std::size_t size) {
   if (replacement.failure != 0) return false;
   for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == '\n') replacement.held += '\r';
+    if (data[i] == '\n' && replacement.line_ends == LineEnds::kText) replacement.held += '\r';
     replacement.held += data[i];
     if (replacement.held.size() >= kHeldBytes && !WriteHeld(replacement)) return false;
   }

@@ -104,19 +104,23 @@ bool ReadWanted(HeldParts& h, const ByteRequest& want, std::uint32_t tail, const
 
 }  // namespace
 
-platform::FileRead ReadSizedFile(std::uint64_t size, std::uint32_t head, std::uint32_t tail,
+platform::FileRead ReadSizedFile(std::uint64_t size, const ReadPlan& plan, std::uint32_t tail,
                                  const ReadAt& read_at, const PartsConsumer& consume,
-                                 std::string* why) {
+                                 std::string* why, const Prefetch& prefetch, bool* asked_tail) {
   if (size >= kMaxImageSize) return Failed(platform::FileRead::kTooLarge, "2 GiB or larger", why);
   HeldParts held;
   held.size = static_cast<std::uint32_t>(size);
   // A file no longer than the head is read whole in one request.
-  const std::uint32_t first = kReadsWholeFiles ? held.size : std::min(head, held.size);
+  const std::uint32_t first = kReadsWholeFiles ? held.size : std::min(plan.head, held.size);
+  if (plan.tail && prefetch && std::uint64_t{first} + tail < held.size) {
+    prefetch(held.size - tail, tail);
+  }
   if (!ExtendHead(held, first, read_at))
     return Failed(platform::FileRead::kReadShort, kShrank, why);
   for (int round = 0; held.head_size < held.size && round < kMaxRequests; ++round) {
     const std::optional<ByteRequest> want = consume(View(held));
     if (!want) return platform::FileRead::kRead;
+    if (want->end_marker && asked_tail != nullptr) *asked_tail = true;
     if (!ReadWanted(held, *want, tail, read_at)) {
       return Failed(platform::FileRead::kReadShort, kShrank, why);
     }
@@ -129,8 +133,9 @@ platform::FileRead ReadSizedFile(std::uint64_t size, std::uint32_t head, std::ui
   return platform::FileRead::kRead;
 }
 
-platform::FileRead ReadFileParts(const std::string& path, std::uint32_t head, std::uint32_t tail,
-                                 const PartsConsumer& consume, std::string* why, bool* waited) {
+platform::FileRead ReadFileParts(const std::string& path, const ReadPlan& plan, std::uint32_t tail,
+                                 const PartsConsumer& consume, std::string* why, bool* waited,
+                                 bool* asked_tail) {
   platform::ImageFileHandle file(nullptr, platform::CloseImageFile);
   std::uint64_t size = 0;
   const platform::FileRead opened = platform::OpenImageFile(path, &file, &size, why);
@@ -146,7 +151,10 @@ platform::FileRead ReadFileParts(const std::string& path, std::uint32_t head, st
     }
     return platform::ReadImageAt(*file, data + done, n - done, offset + done);
   };
-  return ReadSizedFile(size, head, tail, read_at, consume, why);
+  const Prefetch prefetch = [&file](std::uint64_t offset, std::size_t n) {
+    platform::PrefetchImageRange(*file, offset, n);
+  };
+  return ReadSizedFile(size, plan, tail, read_at, consume, why, prefetch, asked_tail);
 }
 
 }  // namespace reading

@@ -42,6 +42,8 @@ struct Frame {
 struct FrameRead {
   Frame frame;
   FrameFacts facts;
+  /// Whether the read needed the file's tail for its end marker.
+  bool asked_tail = false;
 };
 
 #endif  // EXIFCHECK_READ_FRAME_H_

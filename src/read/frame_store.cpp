@@ -36,12 +36,15 @@ constexpr std::uint32_t kPage = 4096;
 constexpr std::size_t kReadAhead = EXIFCHECK_READ_AHEAD;
 
 // Runs on whichever thread reads the frame; writes only its own answer.
-reading::Listed<FrameRead> ReadFrame(const std::string& path, std::uint32_t head, bool* waited) {
+reading::Listed<FrameRead> ReadFrame(const std::string& path, const reading::ReadPlan& plan,
+                                     bool* waited) {
   reading::Listed<FrameRead> listed;
   FrameRead& read = listed.value;
+  bool asked_tail = false;
   listed.result = reading::ReadFileParts(
-      path, head, kTailBytes, [&read](const FileBytes& parts) { return DecodeFrame(parts, &read); },
-      &listed.why, waited);
+      path, plan, kTailBytes, [&read](const FileBytes& parts) { return DecodeFrame(parts, &read); },
+      &listed.why, waited, &asked_tail);
+  read.asked_tail = asked_tail;
   if (listed.result != platform::FileRead::kRead) read = FrameRead();  // nothing derived is kept
   return listed;
 }
@@ -64,7 +67,7 @@ FrameStore::FrameStore(const ImageList& images, std::size_t window)
       window_(window),
       frames_(images.size()),
       facts_(images.size()),
-      head_(kHeadBytes) {
+      plan_{kHeadBytes, false} {
   // Folders are numbered as they are first met: a listing goes depth
   // first, so one folder's files need not stand together.
   std::map<std::string, std::size_t> folders;
@@ -74,22 +77,33 @@ FrameStore::FrameStore(const ImageList& images, std::size_t window)
   }
 }
 
-void FrameStore::Learn(const Frame& frame) {
-  if (frame.metadata_end <= head_ || frame.metadata_end > kLargestHead) return;
-  head_ = (frame.metadata_end + kPage - 1) / kPage * kPage;
-  reads_->RaiseHead(head_);
+// The next frames begin as this one turned out to need: a head that holds
+// its metadata segments whole, and its tail at once when it had no end
+// marker in them. Frames without EXIF data teach nothing.
+void FrameStore::Learn(const FrameRead& read) {
+  if (read.frame.result != exif_result::ok) return;
+  reading::ReadPlan plan = plan_;
+  if (read.frame.metadata_end > plan.head && read.frame.metadata_end <= kLargestHead) {
+    plan.head = (read.frame.metadata_end + kPage - 1) / kPage * kPage;
+  }
+  plan.tail = read.asked_tail;
+  if (plan.head == plan_.head && plan.tail == plan_.tail) return;
+  plan_ = plan;
+  reads_->SetPlan(plan_);
 }
 
 const Frame& FrameStore::Fetch(std::size_t index) {
   if (fetched_ == 0 && !reads_ && !frames_.empty()) {
     const ImageList* images = images_;
     reads_ = std::make_unique<reading::ListReads<FrameRead>>(
-        images->size(), window_, head_, [images](std::size_t i, std::uint32_t head, bool* waited) {
-          return ReadFrame((*images)[i], head, waited);
+        images->size(), window_, plan_,
+        [images](std::size_t i, const reading::ReadPlan& plan, bool* waited) {
+          return ReadFrame((*images)[i], plan, waited);
         });
   }
   for (; fetched_ <= index; ++fetched_) {
     reading::Listed<FrameRead> listed = reads_->Await(fetched_);
+    if (listed.result == platform::FileRead::kRead) Learn(listed.value);
     Frame& frame = frames_[fetched_];
     frame = std::move(listed.value.frame);
     const std::size_t folder = facts_[fetched_].folder;
@@ -97,11 +111,7 @@ const Frame& FrameStore::Fetch(std::size_t index) {
     facts_[fetched_].folder = folder;
     frame.fetched = true;
     frame.read = listed.result;
-    if (listed.result != platform::FileRead::kRead) {
-      why_[fetched_] = std::move(listed.why);
-    } else {
-      Learn(frame);
-    }
+    if (listed.result != platform::FileRead::kRead) why_[fetched_] = std::move(listed.why);
   }
   // The threads have ended with the last frame; nothing is left to read.
   if (fetched_ == frames_.size()) reads_.reset();

@@ -62,21 +62,22 @@ class FrameStore {
   const ImageList& paths() const { return *images_; }
   /// Why frame `index` was not read; empty when it was, or was not tried.
   std::string WhyNotRead(std::size_t index) const;
-  /// The head each frame read begins with now, learned from the frames.
-  std::uint32_t head() const { return head_; }
+  /// How each frame's read begins now, learned from the frames read: the
+  /// head, and whether the tail is asked for with it.
+  const reading::ReadPlan& plan() const { return plan_; }
 
   ReadProblems& problems() { return problems_; }
   const ReadProblems& problems() const { return problems_; }
 
  private:
-  void Learn(const Frame& frame);
+  void Learn(const FrameRead& read);
 
   const ImageList* images_;
   std::size_t window_;
   std::vector<Frame> frames_;
   std::vector<FrameFacts> facts_;
   std::size_t fetched_ = 0;
-  std::uint32_t head_;
+  reading::ReadPlan plan_;
   std::map<std::size_t, std::string> why_;
   ReadProblems problems_;
   std::unique_ptr<reading::ListReads<FrameRead>> reads_;

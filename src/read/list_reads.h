@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "read/file_parts.h"
 #include "read/mutex.h"
 
 namespace reading {
@@ -46,12 +47,12 @@ struct Listed {
 /// the cache).
 enum class ReadAhead { kOnceAReadWaits, kAtOnce };
 
-/// The work on file `index`: read it, taking `head` bytes first, and make
+/// The work on file `index`: read it as `plan` says it begins, and make
 /// something of it. Runs on whichever thread reads the file. `waited` is
 /// not null only while the caller's thread reads with no threads started:
 /// the work sets it when its first read was not served from the cache.
 template <typename T>
-using ListedWork = std::function<Listed<T>(std::size_t index, std::uint32_t head, bool* waited)>;
+using ListedWork = std::function<Listed<T>(std::size_t index, const ReadPlan& plan, bool* waited)>;
 
 /// How far answers may pile up ahead of the caller, in windows: a file that
 /// takes long (a frame without EXIF data is read to its end) then holds up
@@ -64,10 +65,10 @@ class ListReads {
  public:
   /// Reads the `count` files of a list, `window` at a time on threads of
   /// their own once a read has waited (never with a window of 0, or where
-  /// no thread can be started), each file first `head` bytes.
-  ListReads(std::size_t count, std::size_t window, std::uint32_t head, ListedWork<T> work,
+  /// no thread can be started), each file begun as `plan` says.
+  ListReads(std::size_t count, std::size_t window, const ReadPlan& plan, ListedWork<T> work,
             ReadAhead start = ReadAhead::kOnceAReadWaits)
-      : count_(count), work_(std::move(work)), wanted_(window), head_(head) {
+      : count_(count), work_(std::move(work)), wanted_(window), plan_(plan) {
     if (start == ReadAhead::kAtOnce && count_ > 0) StartReaders(0);
   }
   ListReads(const ListReads&) = delete;
@@ -109,15 +110,15 @@ class ListReads {
     return std::move(answer.listed);
   }
 
-  /// Reads that begin from now on take at least `head` bytes first.
-  void RaiseHead(std::uint32_t head) EXCLUDES(lock_) {
+  /// Reads that begin from now on begin as `plan` says.
+  void SetPlan(const ReadPlan& plan) EXCLUDES(lock_) {
     MutexLock held(&lock_);
-    if (head > head_) head_ = head;
+    plan_ = plan;
   }
 
-  std::uint32_t head() EXCLUDES(lock_) {
+  ReadPlan plan() EXCLUDES(lock_) {
     MutexLock held(&lock_);
-    return head_;
+    return plan_;
   }
 
  private:
@@ -130,7 +131,7 @@ class ListReads {
 
   Listed<T> AwaitOnThisThread(std::size_t index) {
     bool waited = false;
-    Listed<T> listed = work_(index, head(), wanted_ > 0 ? &waited : nullptr);
+    Listed<T> listed = work_(index, plan(), wanted_ > 0 ? &waited : nullptr);
     if (waited && index + 1 < count_) StartReaders(index + 1);
     return listed;
   }
@@ -163,11 +164,11 @@ class ListReads {
       while (!stopping_ && !(next_ < limit_ && next_ < count_)) room_.Wait();
       if (stopping_) break;
       const std::size_t index = next_++;
-      const std::uint32_t head = head_;
+      const ReadPlan plan = plan_;
       lock_.Unlock();
       Slot answer;
       try {
-        answer.listed = work_(index, head, nullptr);
+        answer.listed = work_(index, plan, nullptr);
       } catch (...) {
         answer.failure = std::current_exception();
       }
@@ -205,7 +206,7 @@ class ListReads {
   std::size_t awaited_ GUARDED_BY(lock_) = 0;
   bool caller_waits_ GUARDED_BY(lock_) = false;
   bool stopping_ GUARDED_BY(lock_) = false;
-  std::uint32_t head_ GUARDED_BY(lock_);
+  ReadPlan plan_ GUARDED_BY(lock_);
   // File i's answer waits in slot i % slots_.size(): readers take no file
   // as far ahead of the one awaited as that.
   std::vector<Slot> slots_ GUARDED_BY(lock_);

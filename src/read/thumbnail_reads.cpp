@@ -48,8 +48,8 @@ ThumbnailReads ReadThumbnails(const FrameStore& store, const std::vector<std::si
   // Read as the frames were, many at a time where each request waits: on a
   // share the page would otherwise add a wait for each frame it shows.
   reading::ListReads<std::string> reads(
-      chosen.size(), kFramesInFlight, 0,
-      [wanted = std::move(wanted)](std::size_t i, std::uint32_t /*head*/, bool* /*waited*/) {
+      chosen.size(), kFramesInFlight, reading::ReadPlan(),
+      [wanted = std::move(wanted)](std::size_t i, const reading::ReadPlan&, bool* /*waited*/) {
         return ReadThumbnail(wanted[i].first, wanted[i].second);
       });
   for (std::size_t i = 0; i < chosen.size(); ++i) {

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "report/survey_plots.h"
+#include "scan/image_folder_scan.h"
 #include "survey/survey_math.h"
 
 namespace {

@@ -23,15 +23,6 @@ constexpr std::size_t kChunk = 64 * 1024;
 // The longest text from a file a cell shows; the facts are cut at the same.
 constexpr std::size_t kLongestCell = kLongestFactText;
 
-// A path as it stands below the image folder, or whole when it does not.
-std::string Relative(const std::string& path, const std::string& folder) {
-  if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-      std::string(platform::kPathSeparators).find(path[folder.size()]) != std::string::npos) {
-    return path.substr(folder.size() + 1);
-  }
-  return path;
-}
-
 // A text from a file as one cell, cut to kLongestCell bytes when
 // `bounded`. Control bytes become '?', so that a row stays one line for
 // tools that read line by line. A text that a spreadsheet would run as a
@@ -164,7 +155,7 @@ void AddNotes(const FrameStore& frames, const SurveyFindings& findings, std::siz
     if (!text.empty()) text += ';';
     text += FindingName(FindingAt(k));
     if (FindingAt(k) == Finding::kDuplicate && notes.duplicate_of) {
-      text += ':' + Relative(frames.Path(*notes.duplicate_of), image_folder);
+      text += ':' + PathBelow(frames.Path(*notes.duplicate_of), image_folder);
     }
   }
   AddText(text, false, row);
@@ -176,7 +167,7 @@ void AddRow(const FrameStore& frames, const SurveyFindings& findings, std::size_
             const std::string& image_folder, std::string* row) {
   const FrameFacts& facts = frames.Facts(index);
   const FrameNotes* notes = index < findings.frames.size() ? &findings.frames[index] : nullptr;
-  AddText(Relative(frames.Path(index), image_folder), false, row);
+  AddText(PathBelow(frames.Path(index), image_folder), false, row);
   AddText(ReadText(frames, index), false, row);
   AddCount(Given(facts.width), row);
   AddCount(Given(facts.height), row);
@@ -230,8 +221,10 @@ bool WriteFramesCsv(const FrameStore& frames, const SurveyFindings& findings,
                     const std::string& image_folder, const std::string& output_folder,
                     std::string* error) {
   // As the page: a link of this name is replaced, never written through.
+  // Its rows end in CR LF on every system already.
   platform::ReplacementHandle table = platform::BeginReplace(
-      platform::JoinPath(output_folder, kFramesCsvName), platform::LinkPolicy::kReplaceLink, error);
+      platform::JoinPath(output_folder, kFramesCsvName), platform::LinkPolicy::kReplaceLink, error,
+      platform::LineEnds::kAsGiven);
   if (!table) return false;
   // A failed append stops the rows; the finish then says why, and leaves
   // no temporary file.

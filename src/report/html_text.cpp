@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <system_error>
 
-#include "platform/platform.h"
-
 namespace {
 
 std::string Whole(unsigned long long value) {
@@ -184,12 +182,4 @@ std::string Base64(const std::string& bytes) {
     out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
   }
   return out;
-}
-
-std::string PathBelow(const std::string& path, const std::string& folder) {
-  if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-      std::string(platform::kPathSeparators).find(path[folder.size()]) != std::string::npos) {
-    return path.substr(folder.size() + 1);
-  }
-  return path;
 }

@@ -59,7 +59,4 @@ std::string Tenths(double value);
 
 std::string Base64(const std::string& bytes);
 
-/// A path as it stands below `folder`, or whole when it does not.
-std::string PathBelow(const std::string& path, const std::string& folder);
-
 #endif  // EXIFCHECK_REPORT_HTML_TEXT_H_

@@ -79,6 +79,14 @@ void ScanInto(const std::string& folder, ScanState& scan) {
 
 }  // namespace
 
+std::string PathBelow(const std::string& path, const std::string& folder) {
+  if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+      std::string(platform::kPathSeparators).find(path[folder.size()]) != std::string::npos) {
+    return path.substr(folder.size() + 1);
+  }
+  return path;
+}
+
 ImageList ScanImageFolder(const std::string& folder, ScanProblems* problems,
                           const std::vector<OwnOutput>& own) {
   ImageList result;

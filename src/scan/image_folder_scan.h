@@ -37,4 +37,8 @@ struct OwnOutput {
 ImageList ScanImageFolder(const std::string& folder, ScanProblems* problems = nullptr,
                           const std::vector<OwnOutput>& own = {});
 
+/// `path` as it stands below `folder`, as the scan joined it (the part after
+/// the folder and its separator), or whole when it does not start there.
+std::string PathBelow(const std::string& path, const std::string& folder);
+
 #endif  // EXIFCHECK_SCAN_IMAGE_FOLDER_SCAN_H_

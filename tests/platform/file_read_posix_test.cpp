@@ -80,7 +80,7 @@ TEST(FileRead, FileCutBeforeTheWholeReadReadsShort) {
     unsigned last = 0;
     std::string why;
     const FileRead result = reading::ReadFileParts(
-        path, 16384, 4096,
+        path, reading::ReadPlan{16384, false}, 4096,
         [&](const FileBytes& parts) -> std::optional<ByteRequest> {
           ++calls;
           EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);

@@ -47,11 +47,11 @@ TEST(FileRead, WhatCannotBeReadSaysWhy) {
   testsupport::WriteFile(paths[0], "y");
   for (const auto& c : cases) paths.push_back(c.path);
   reading::ListReads<int> reads(
-      paths.size(), 3, 16,
-      [&paths](std::size_t index, std::uint32_t head, bool*) {
+      paths.size(), 3, reading::ReadPlan{16, false},
+      [&paths](std::size_t index, const reading::ReadPlan& plan, bool*) {
         reading::Listed<int> listed;
         listed.result = reading::ReadFileParts(
-            paths[index], head, 4, [](const FileBytes&) { return std::optional<ByteRequest>(); },
+            paths[index], plan, 4, [](const FileBytes&) { return std::optional<ByteRequest>(); },
             &listed.why);
         return listed;
       },

@@ -135,12 +135,12 @@ TEST(FileRead, ReadsInFlightAnswerInListOrderAsEachFileWasWhenRead) {
       if (k != 1 && k != 2) testsupport::WriteFile(paths.back(), Pattern(size));
     }
     reading::ListReads<ByteVector> reads(
-        count, window, 64,
-        [&](std::size_t index, std::uint32_t head, bool*) {
+        count, window, reading::ReadPlan{64, false},
+        [&](std::size_t index, const reading::ReadPlan& plan, bool*) {
           reading::Listed<ByteVector> listed;
           ByteVector& got = listed.value;
           listed.result = reading::ReadFileParts(
-              paths[index], head, 16,
+              paths[index], plan, 16,
               [&](const FileBytes& parts) -> std::optional<ByteRequest> {
                 if (index == 0) {
                   std::filesystem::remove(paths[count - 3]);

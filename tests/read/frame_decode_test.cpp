@@ -68,7 +68,7 @@ Decoded DecodeInParts(const testsupport::Bytes& file, std::uint32_t head) {
   };
   std::string why;
   reading::ReadSizedFile(
-      file.size(), head, 4096, read_at,
+      file.size(), reading::ReadPlan{head, false}, 4096, read_at,
       [&](const FileBytes& parts) { return DecodeFrame(parts, &out.read); }, &why);
   return out;
 }
@@ -109,17 +109,35 @@ TEST(FrameDecode, ADroneFrameGivesItsXmpAndTeachesTheHeadThatReadsItInOneRequest
   EXPECT_EQ(*later.read.facts.relative_altitude, 98.5);
 }
 
-TEST(FrameStore, LearnsTheHeadFromTheFramesItReads) {
+TEST(FrameStore, LearnsTheHeadAndTheTailFromTheFramesItReads) {
   testsupport::ScopedTempDir dir;
   ImageList paths;
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
     paths.push_back(dir.Join(name));
     testsupport::WriteFile(paths.back(), testsupport::MakeDroneJpeg(testsupport::DroneFrame()));
   }
+  // Frames without a thumbnail have no end marker in their head: the next
+  // ones ask for their tail at once.
+  ImageList plain;
+  for (const char* name : {"d.jpg", "e.jpg"}) {
+    using testsupport::SurveyFrame;
+    plain.push_back(dir.Join(name));
+    testsupport::WriteFile(
+        plain.back(),
+        testsupport::JpegFile(
+            {testsupport::Soi(), testsupport::App1Exif(SurveyLayout(SurveyFrame())),
+             testsupport::StartOfFrame(64, 48), testsupport::ScanData(40000), testsupport::Eoi()}));
+  }
+  FrameStore tails(plain, 0);
+  tails.Fetch(0);
+  EXPECT_TRUE(tails.plan().tail);
+  EXPECT_EQ(tails.plan().head, kFrameHeadBytes);
+
   FrameStore store(paths, 0);
-  EXPECT_EQ(store.head(), kFrameHeadBytes);
+  EXPECT_EQ(store.plan().head, kFrameHeadBytes);
   const std::uint32_t end = store.Fetch(0).metadata_end;
-  EXPECT_EQ(store.head(), (end + 4095) / 4096 * 4096);
+  EXPECT_EQ(store.plan().head, (end + 4095) / 4096 * 4096);
+  EXPECT_FALSE(store.plan().tail);
   store.FetchAll();
   EXPECT_EQ(store.fetched(), 3u);
   EXPECT_EQ(store.At(2).metadata_end, end);

@@ -62,6 +62,7 @@ Bytes MakeDroneJpeg(const DroneFrame& frame) {
   layout.exif->push_back(Ascii(0x9011, frame.offset));
   layout.exif->push_back(Ascii(0x9291, frame.sub_seconds));
   if (!frame.serial.empty()) layout.exif->push_back(Ascii(0xA431, frame.serial));
+  if (!frame.lens.empty()) layout.exif->push_back(Ascii(0xA434, frame.lens));
   const Bytes thumbnail =
       JpegFile({Soi(), Segment(0xFE, Bytes(frame.thumbnail_bytes - 8, 't')), Eoi()});
   // The thumbnail ends the segment, as cameras write it, so that its end

@@ -18,6 +18,7 @@ struct DroneFrame {
   DroneFrame();
   SurveyFrame camera;  ///< make "DJI", a 20 MP body, 8.8 mm (24 mm in 35 mm terms)
   std::string serial = "0K8TG2R0020001";  ///< BodySerialNumber; empty: none
+  std::string lens;                       ///< LensModel; empty: none
   std::string sub_seconds = "120";
   std::string offset = "+08:00";
   /// The XMP packet's values; a value left empty is not written.

@@ -38,7 +38,7 @@ inline Delivered ReadParts(const std::string& path, std::uint32_t head, std::uin
                            int refusals = 0) {
   Delivered out;
   out.result = reading::ReadFileParts(
-      path, head, tail,
+      path, reading::ReadPlan{head, false}, tail,
       [&](const FileBytes& parts) -> std::optional<ByteRequest> {
         out.calls.push_back(parts);
         out.heads.emplace_back(parts.head, parts.head + parts.head_size);

@@ -37,7 +37,7 @@ inline RequestedRead ReadAsRequested(const std::vector<unsigned char>& file, std
   };
   std::string why;
   reading::ReadSizedFile(
-      file.size(), head, tail, read_at,
+      file.size(), reading::ReadPlan{head, false}, tail, read_at,
       [&](const FileBytes& parts) -> std::optional<ByteRequest> {
         ByteRequest more;
         out.final = out.record.read_jpeg(parts, &more);
