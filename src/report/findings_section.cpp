@@ -258,7 +258,11 @@ MapLayers FindingsMapLayers(const SurveyFindings& findings, const std::vector<Fr
     // The frame before on each line, as the gap rule stepped.
     std::vector<std::pair<std::size_t, std::size_t>> last_on_line;
     for (const std::size_t i : flight) {
-      if (point_of[i] == kNotPlaced) continue;
+      // An outlier stands at the map's edge, not where the flight went.
+      if (point_of[i] == kNotPlaced ||
+          Names(findings.frames[i].findings, Finding::kPositionOutlier)) {
+        continue;
+      }
       track.push_back(point_of[i]);
       const std::optional<std::size_t>& line = findings.frames[i].line;
       if (!line) continue;

@@ -262,13 +262,14 @@ std::string MapLegend(const PageInput& in, const std::vector<MapPoint>& points,
     html += "<li>" + icon("<circle class=\"dot none\" cx=\"12\" cy=\"8\" r=\"3\"/>") +
             OwnText("不属于任何架次") + " in no flight</li>";
   }
-  html +=
-      "<li>" + icon("<circle class=\"dot odd\" cx=\"12\" cy=\"8\" r=\"5\"/>") +
-      OwnText("检查报告的影像") + " reported by a check</li><li>" +
-      icon("<circle class=\"named\" cx=\"12\" cy=\"8\" r=\"5\"/>") + OwnText("提示中列出的影像") +
-      " named by a finding</li><li>" +
-      icon("<circle class=\"outlier\" cx=\"12\" cy=\"8\" r=\"6\"/>") + "position_outlier</li><li>" +
-      icon("<line class=\"gap\" x1=\"2\" y1=\"8\" x2=\"22\" y2=\"8\"/>") + "gap_before</li></ul>";
+  html += "<li>" + icon("<circle class=\"dot odd\" cx=\"12\" cy=\"8\" r=\"5\"/>") +
+          OwnText("检查报告的影像") + " reported by a check</li><li>" +
+          icon("<circle class=\"named\" cx=\"12\" cy=\"8\" r=\"5\"/>") +
+          OwnText("提示中列出的影像") + " named by a finding</li><li>" +
+          icon("<circle class=\"outlier\" cx=\"12\" cy=\"8\" r=\"6\"/>") + "position_outlier " +
+          OwnText("（不在图内时画在边上）") + " (at the map's edge when off it)</li><li>" +
+          icon("<line class=\"gap\" x1=\"2\" y1=\"8\" x2=\"22\" y2=\"8\"/>") +
+          "gap_before</li></ul>";
   if (points.size() > kMostMapDots) {
     html += "<p class=\"more\">" + OwnText("影像超过 ") + Thousands(kMostMapDots) +
             OwnText(" 张：只画航迹，不画每张影像的点。") + " Over " + Thousands(kMostMapDots) +

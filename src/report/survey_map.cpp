@@ -36,10 +36,19 @@ void LongitudeArc(std::vector<double> longitudes, double* middle, double* span) 
   *middle = DegreesEast(0.0, west + *span / 2);
 }
 
+// Where a point is drawn: where it lands, or for an outlier the map fits
+// without, the nearest place inside the margin, toward where it lies.
+std::pair<double, double> Pixels(const MapProjection& p, const MapPoint& point) {
+  std::pair<double, double> xy;
+  MapPixels(p, point.latitude, point.longitude, &xy.first, &xy.second);
+  xy.first = std::clamp(xy.first, kMapMargin / 2, kMapWidth - kMapMargin / 2);
+  xy.second = std::clamp(xy.second, kMapMargin / 2, kMapHeight - kMapMargin / 2);
+  return xy;
+}
+
 // ` cx="..." cy="..."` of a circle (prefix "c"), ` x="..." y="..."` of a text.
 std::string At(const MapProjection& p, const MapPoint& point, const char* prefix) {
-  double x = 0, y = 0;
-  MapPixels(p, point.latitude, point.longitude, &x, &y);
+  const auto [x, y] = Pixels(p, point);
   std::string out = " ";
   out += prefix;
   out += "x=\"";
@@ -70,13 +79,18 @@ bool PositionPossible(double latitude, double longitude) {
   return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
 }
 
-// Over a survey's few kilometres the earth is flat enough.
+// Over a survey's few kilometres the earth is flat enough. A frame far
+// from all others would shrink the survey to a dot: the map fits the rest.
 MapProjection FitMapProjection(const std::vector<MapPoint>& points) {
   MapProjection p;
   double lat_min = 90, lat_max = -90;
   std::vector<double> longitudes;
   longitudes.reserve(points.size());
+  const bool all_outliers = std::all_of(points.begin(), points.end(), [](const MapPoint& point) {
+    return point.mark == MapMark::kOutlier;
+  });
   for (const MapPoint& point : points) {
+    if (point.mark == MapMark::kOutlier && !all_outliers) continue;
     lat_min = std::min(lat_min, point.latitude);
     lat_max = std::max(lat_max, point.latitude);
     longitudes.push_back(point.longitude);
@@ -169,12 +183,6 @@ std::string FlightColourClass(std::size_t flight) {
 
 namespace {
 
-std::pair<double, double> Pixels(const MapProjection& p, const MapPoint& point) {
-  std::pair<double, double> xy;
-  MapPixels(p, point.latitude, point.longitude, &xy.first, &xy.second);
-  return xy;
-}
-
 std::string Polyline(const MapProjection& p, const std::vector<MapPoint>& points,
                      const std::vector<std::size_t>& track, const std::string& classes) {
   std::vector<std::pair<double, double>> xy;
@@ -198,10 +206,11 @@ std::string Tracks(const MapProjection& p, const std::vector<MapPoint>& points,
   std::string svg;
   on_track->assign(points.size(), false);
   for (std::size_t f = 0; f < layers.tracks.size(); ++f) {
+    // A flight of one frame has no track to draw, only its dot: a survey
+    // cut into thousands of such flights stays one dot a frame.
+    if (layers.tracks[f].size() < 2) continue;
     for (const std::size_t i : layers.tracks[f]) (*on_track)[i] = true;
-    if (!layers.tracks[f].empty()) {
-      svg += Polyline(p, points, layers.tracks[f], "track " + FlightColourClass(f) + width);
-    }
+    svg += Polyline(p, points, layers.tracks[f], "track " + FlightColourClass(f) + width);
   }
   return svg;
 }

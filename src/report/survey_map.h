@@ -77,7 +77,8 @@ struct MapProjection {
   double left = 0, top = 0;  ///< where the survey's extent starts, centred
 };
 
-/// The projection that fits `points` (at least one) into the map.
+/// The projection that fits `points` (at least one) into the map, but for
+/// outliers when there are others: those are drawn at its edge.
 MapProjection FitMapProjection(const std::vector<MapPoint>& points);
 
 /// Where a position lands on the map, in SVG units from its top left.

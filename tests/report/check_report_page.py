@@ -273,14 +273,17 @@ def main():
         expect(m and 0 < float(m.group(1)) * (1000 if m.group(2) == "km" else 1) <= LONGEST_SCALE_METRES,
                f"a scale bar of {scale!r}: none, or a position off the earth drawn")
         box = [float(v) for v in (svg.attrs.get("viewbox") or "").replace(",", " ").split()]
+        outliers = {(float(c.attrs.get("cx", "nan")), float(c.attrs.get("cy", "nan"))) for c in svg.find("circle", "outlier")}
         for c in dots:
             x, y = float(c.attrs.get("cx", "nan")), float(c.attrs.get("cy", "nan"))
             expect(len(box) == 4 and box[0] <= x <= box[0] + box[2] and box[1] <= y <= box[1] + box[3],
                    f"a dot at {x},{y} outside the viewBox {box}")
-            if "none" in c.attrs.get("class", "").split():
-                continue  # in no flight, on no track
+            if "none" in c.attrs.get("class", "").split() or (x, y) in outliers:
+                continue  # in no flight, or an outlier at the map's edge: on no track
             own = flight_class(c)
-            expect(off_track((x, y), [t for f, t in tracks if own is None or f == own]) <= ON_TRACK,
+            lines = [t for f, t in tracks if own is None or f == own]
+            # A flight of one frame has no track.
+            expect(not lines and own or off_track((x, y), lines) <= ON_TRACK,
                    f"the dot at {x},{y} ({own or 'odd'}) is off its flight's track")
     positions = args.files - len(args.no_position) - len(args.bad_position)
     expect(len(dots) == positions, f"{len(dots)} dots for {positions} frames with a position")
