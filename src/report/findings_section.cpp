@@ -144,15 +144,15 @@ std::string FlightsTable(const FindingsOnPage& in) {
     const char* kind = flight.altitude_kind == AltitudeKind::kRelative ? "relative &#x76F8;&#x5BF9;"
                        : flight.altitude_kind == AltitudeKind::kGps    ? "GPS"
                                                                        : "";
-    html +=
-        std::string("<tr") + (flight.marked ? " class=\"marked\"" : "") +
-        "><td><span class=\"swatch " + FlightColourClass(f) + "\"></span>" + std::to_string(f + 1) +
-        "</td><td>" + Thousands(flight.frames) + "</td><td>" + TimeText(flight.start) +
-        "</td><td>" + TimeText(flight.end) + "</td><td>" + FileText(flight.model, in.charset) +
-        " " + FileText(flight.serial, in.charset) + "</td><td>" + MetresText(flight.altitude, 1) +
-        " " + kind +
-        (flight.marked ? OwnText("，与测区相差超过 5 m") + ", over 5 m from the survey's" : "") +
-        "</td></tr>";
+    html += std::string("<tr") + (flight.marked ? " class=\"marked\"" : "") +
+            "><td><span class=\"swatch " + FlightColourClass(f) + "\"></span>" +
+            std::to_string(f + 1) + "</td><td>" + Thousands(flight.frames) + "</td><td>" +
+            TimeText(flight.start) + "</td><td>" + TimeText(flight.end) + "</td><td>" +
+            FileText(flight.model, in.charset) + " " + FileText(flight.serial, in.charset) +
+            "</td><td>" + MetresText(flight.altitude, 1) + " " + kind +
+            (flight.marked ? OwnText("，与测区相差超过 5 m") + ", over 5 m from the survey's median"
+                           : "") +
+            "</td></tr>";
   }
   html += "</table>";
   if (flights.size() > kMostFlightRows) {

@@ -34,6 +34,7 @@ struct Threshold {
   double y = 0;
   double x0 = 0, x1 = 0;  ///< the stretch it holds for, in data units
   std::string label;      ///< page text
+  bool below = false;     ///< the label stands under the line
 };
 
 struct Plot {
@@ -97,7 +98,7 @@ std::string Axes(const Plot& plot, const char* x_unit) {
     svg += Label("tick", SvgX(plot, x), kPlotBottom + 15, "middle", Decimal(x, x_decimals));
   }
   // The unit stands left of the first tick, under the values' labels.
-  return svg + Label("tick", kPlotLeft - 16, kPlotBottom + 15, "end", x_unit);
+  return svg + Label("tick", kPlotLeft - 14, kPlotBottom + 15, "end", x_unit);
 }
 
 std::string PlotSvg(const Plot& plot, const char* x_unit) {
@@ -124,7 +125,9 @@ std::string PlotSvg(const Plot& plot, const char* x_unit) {
   for (const Threshold& t : plot.thresholds) {
     svg += Line("threshold", SvgX(plot, t.x0), SvgY(plot, t.y), SvgX(plot, t.x1), SvgY(plot, t.y));
     if (!t.label.empty()) {
-      svg += Label("threshold-label", SvgX(plot, t.x1) - 2, SvgY(plot, t.y) - 3, "end", t.label);
+      // A lower bound's label under its line, so that a band's two stay apart.
+      const double y = SvgY(plot, t.y) + (t.below ? 10 : -3);
+      svg += Label("threshold-label", SvgX(plot, t.x1) - 2, y, "end", t.label);
     }
   }
   // One mark a small cell: the frames named stay seen, their count bounded.
@@ -230,7 +233,7 @@ std::string AltitudePlot(const SurveyFindings& findings, const std::vector<Frame
   if (median && std::isfinite(*median)) {
     for (const double side : {-kFlightAltitudeMetres, kFlightAltitudeMetres}) {
       plot.thresholds.push_back(
-          {*median + side, plot.x0, plot.x1, side > 0 ? "+5 m" : "&#x2212;5 m"});
+          {*median + side, plot.x0, plot.x1, side > 0 ? "+5 m" : "&#x2212;5 m", side < 0});
     }
     plot.y0 = std::min(plot.y0, *median - 2 * kFlightAltitudeMetres);
     plot.y1 = std::max(plot.y1, *median + 2 * kFlightAltitudeMetres);
@@ -282,8 +285,8 @@ std::string PitchPlot(const SurveyFindings& findings, const std::vector<FrameFac
   plot.x1 = TimeExtent(plot.series);
   plot.y0 = std::min(plot.y0, -90.0);
   plot.y1 = std::max(plot.y1, 0.0);
-  plot.thresholds.push_back({kNadirPitch, plot.x0, plot.x1, "&#x2212;80&#xB0;"});
-  plot.thresholds.push_back({kHorizonPitch, plot.x0, plot.x1, "&#x2212;30&#xB0;"});
+  plot.thresholds.push_back({kNadirPitch, plot.x0, plot.x1, "&#x2212;80&#xB0;", false});
+  plot.thresholds.push_back({kHorizonPitch, plot.x0, plot.x1, "&#x2212;30&#xB0;", false});
   return "<div class=\"plot\">" + PlotSvg(plot, "min") +
          Caption(
              "云台俯仰角（°）随架次时间（分钟）的变化；虚线：−80° 与 "
@@ -352,7 +355,7 @@ std::string GsdPlot(const SurveyFindings& findings,
     std::vector<double> values;
     for (const PlotPoint& p : series.points) values.push_back(p.y);
     const double limit = kGsdOutlierRatio * Median(values);
-    plot.thresholds.push_back({limit, series.points.front().x, series.points.back().x, ""});
+    plot.thresholds.push_back({limit, series.points.front().x, series.points.back().x, "", false});
     plot.y1 = std::max(plot.y1, limit * 1.05);
   }
   plot.y0 = std::min(plot.y0, plot.y1 * 0.7);
@@ -385,7 +388,7 @@ std::string OverlapPlot(const SurveyFindings& findings,
   }
   plot.y0 = 0;
   plot.y1 = 100;
-  plot.thresholds.push_back({kLowOverlap * 100, plot.x0, plot.x1, "60 %"});
+  plot.thresholds.push_back({kLowOverlap * 100, plot.x0, plot.x1, "60 %", false});
   return "<div class=\"plot\">" + PlotSvg(plot, "frames") +
          Caption(
              "航向重叠度（%），按拍摄顺序、逐个架次，只有航线上的影像；虚线：60%；"

@@ -16,7 +16,7 @@
 /// A plot's size in SVG units, and where its axes stand.
 constexpr double kPlotWidth = 440;
 constexpr double kPlotHeight = 184;
-constexpr double kPlotLeft = 46;
+constexpr double kPlotLeft = 50;
 constexpr double kPlotRight = 430;
 constexpr double kPlotTop = 12;
 constexpr double kPlotBottom = 164;
