@@ -199,7 +199,7 @@ markup=("${no_position[@]}" --bad-position IMG_0200.JPG --make "$markup_make"
   --thumbnail "$markup_name=$out/thumbnail.jpg" --thumbnails-carried 5)
 # The GPS check reports the frame at 0/0, which has no position to draw;
 # its thumbnail is no picture a browser can show.
-faults=(--no-position DJI_0015.JPG --thumbnails-carried 1 --findings "$out/fault-findings.txt")
+faults=(--no-position DJI_9002.JPG --thumbnails-carried 1 --findings "$out/fault-findings.txt")
 run_tool linux-example examples/survey env LC_ALL=C.UTF-8 "$linux_tool"
 check_page linux-example --charset utf-8 --ascii "${example[@]}"
 run_tool linux-markup "$out/markup-survey" env LC_ALL=C.UTF-8 "$linux_tool"
