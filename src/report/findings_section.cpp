@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <utility>
 
 #include "report/survey_plots.h"
@@ -92,7 +93,8 @@ std::string NamedFrames(const FindingsOnPage& in, Finding id, std::size_t named)
   std::string html =
       std::string("<ul class=\"named-frames\" data-finding=\"") + FindingName(id) + "\">";
   std::size_t shown = 0;
-  for (std::size_t i = 0; i < in.findings.frames.size() && shown < kMostNamesShown; ++i) {
+  const std::size_t frames = std::min(in.findings.frames.size(), in.paths.size());
+  for (std::size_t i = 0; i < frames && shown < kMostNamesShown; ++i) {
     if (!Names(in.findings.frames[i].findings, id)) continue;
     html += "<li data-frame=\"" + std::to_string(i) + "\">" + PathText(in, i) +
             AfterPath(in, id, i) + "</li>";
@@ -256,7 +258,7 @@ MapLayers FindingsMapLayers(const SurveyFindings& findings, const std::vector<Fr
   for (const std::vector<std::size_t>& flight : FlightsInCaptureOrder(findings, facts)) {
     std::vector<std::size_t> track;
     // The frame before on each line, as the gap rule stepped.
-    std::vector<std::pair<std::size_t, std::size_t>> last_on_line;
+    std::map<std::size_t, std::size_t> last_on_line;
     for (const std::size_t i : flight) {
       // An outlier stands at the map's edge, not where the flight went.
       if (point_of[i] == kNotPlaced ||
@@ -266,16 +268,11 @@ MapLayers FindingsMapLayers(const SurveyFindings& findings, const std::vector<Fr
       track.push_back(point_of[i]);
       const std::optional<std::size_t>& line = findings.frames[i].line;
       if (!line) continue;
-      auto before = std::find_if(last_on_line.rbegin(), last_on_line.rend(),
-                                 [&line](const auto& entry) { return entry.first == *line; });
-      if (before != last_on_line.rend()) {
-        if (Names(findings.frames[i].findings, Finding::kGapBefore)) {
-          layers.gaps.emplace_back(before->second, point_of[i]);
-        }
-        before->second = point_of[i];
-      } else {
-        last_on_line.emplace_back(*line, point_of[i]);
+      const auto before = last_on_line.find(*line);
+      if (before != last_on_line.end() && Names(findings.frames[i].findings, Finding::kGapBefore)) {
+        layers.gaps.emplace_back(before->second, point_of[i]);
       }
+      last_on_line[*line] = point_of[i];
     }
     layers.tracks.push_back(std::move(track));
   }
