@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # The report page as an operator sees it. Runs the Linux exifcheck and
-# exifcheck.exe under Wine on the example survey and on a survey made for the
+# exifcheck.exe under Wine on the example survey, on a survey made for the
 # page (the example plus a frame whose Make is markup, under a name with "&"
 # and a non-ASCII letter, with an EXIF thumbnail, and a frame whose latitude
-# is 200 degrees), renders each
-# exifcheck-report.html in headless chromium and checks the DOM it built
-# (tests/report/check_report_page.py), and checks that chromium read no other
-# file and made no network request for it. Prints each page's size and
-# chromium's time for it.
+# is 200 degrees), and on a drone survey of two flights with the faults the
+# findings before processing name (tests/report/write_fault_survey.cpp),
+# renders each exifcheck-report.html in headless chromium and checks the DOM
+# it built (tests/report/check_report_page.py), and checks that chromium read
+# no other file and made no network request for it. Prints each page's size
+# and chromium's time for it.
 #   scripts/ci/report-page.sh               as CI runs it
-#   SCREENSHOT=1 scripts/ci/report-page.sh  also doc/report-page.png, 1200 px wide
+#   SCREENSHOT=1 scripts/ci/report-page.sh  also the README's pictures of the
+#       drone survey's page, 1200 px wide: doc/report-page.png (the verdict and
+#       the findings) and doc/report-page-flights.png (the flights, the plots
+#       and the map)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -121,6 +125,11 @@ jpeg[latitude:latitude + 8] = struct.pack(bo + "II", 200, 1)
 open(target, "wb").write(jpeg)
 EOF
 
+# The drone survey with faults, written by a program of the test support.
+fault_writer_dir=$(dirname "$linux_tool")
+cmake --build "$fault_writer_dir" -j 2 --target write_fault_survey >/dev/null
+"$fault_writer_dir/write_fault_survey" "$out/fault-survey" "$out/fault-findings.txt"
+
 run_tool() {  # name, image folder, then the command that runs the tool
   local name=$1 images=$2 status
   shift 2
@@ -188,23 +197,39 @@ no_position=(--no-position IMG_0023.JPG flight_log.txt)
 example=("${no_position[@]}" --thumbnails-carried 4)
 markup=("${no_position[@]}" --bad-position IMG_0200.JPG --make "$markup_make"
   --thumbnail "$markup_name=$out/thumbnail.jpg" --thumbnails-carried 5)
+# The GPS check reports the frame at 0/0, which has no position to draw;
+# its thumbnail is no picture a browser can show.
+faults=(--no-position DJI_9002.JPG --thumbnails-carried 1 --findings "$out/fault-findings.txt")
 run_tool linux-example examples/survey env LC_ALL=C.UTF-8 "$linux_tool"
 check_page linux-example --charset utf-8 --ascii "${example[@]}"
 run_tool linux-markup "$out/markup-survey" env LC_ALL=C.UTF-8 "$linux_tool"
 check_page linux-markup --charset utf-8 "${markup[@]}"
+run_tool linux-faults "$out/fault-survey" env LC_ALL=C.UTF-8 "$linux_tool"
+check_page linux-faults --charset utf-8 --ascii "${faults[@]}"
 if [[ -n $wine ]]; then
   # A Western code page (1252): "Ä" is one byte, and the page must say so.
   run_tool windows-example examples/survey env LC_ALL=en_US.UTF-8 "$wine" "$exe"
   check_page windows-example --ascii "${example[@]}"
   run_tool windows-markup "$out/markup-survey" env LC_ALL=en_US.UTF-8 "$wine" "$exe"
   check_page windows-markup "${markup[@]}"
+  run_tool windows-faults "$out/fault-survey" env LC_ALL=en_US.UTF-8 "$wine" "$exe"
+  check_page windows-faults --ascii "${faults[@]}"
 fi
 
-# The top of the example's page, verdict and map, as the README shows it.
-if [[ ${SCREENSHOT:-} == 1 ]]; then
+# The drone survey's page as the README shows it: its top, then the flights,
+# plots and map, shown at the top of a copy of the page that hides what
+# stands above them (a headless screenshot takes the top of a page only).
+screenshot() {  # PNG, page
   chromium "${chromium_flags[@]}" --user-data-dir="$scratch/screenshot" --window-size=1200,1500 \
-    --force-device-scale-factor=1 --hide-scrollbars --screenshot="$root/doc/report-page.png" \
-    "$(file_url "$out/linux-example/exifcheck-report.html")" >/dev/null 2>&1 || fail "chromium took no screenshot"
-  echo "report-page: wrote doc/report-page.png"
+    --force-device-scale-factor=1 --hide-scrollbars --screenshot="$root/$1" "$(file_url "$2")" \
+    >/dev/null 2>&1 || fail "chromium took no screenshot"
+  echo "report-page: wrote $1"
+}
+if [[ ${SCREENSHOT:-} == 1 ]]; then
+  page=$out/linux-faults/exifcheck-report.html
+  screenshot doc/report-page.png "$page"
+  sed 's|</style>|h1,#verdict,#findings,#figures,#before-processing>h2,#before-processing>p:not(#rtk){display:none}</style>|' \
+    "$page" >"$out/flights-part.html"
+  screenshot doc/report-page-flights.png "$out/flights-part.html"
 fi
-echo "report-page: the pages of both surveys, Linux${wine:+ and Wine}: DOM as expected, nothing loaded"
+echo "report-page: the pages of the three surveys, Linux${wine:+ and Wine}: DOM as expected, nothing loaded"

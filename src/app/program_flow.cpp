@@ -94,7 +94,7 @@ void WriteSurveyFiles(const RunOnPage& page, FrameStore& frames, const std::stri
   frames.FetchAll();
   const SurveyFindings findings = FindBeforeProcessing(frames.facts());
   std::string page_error, table_error;
-  const bool page_written = WriteReportPage(page, frames, output_folder, &page_error);
+  const bool page_written = WriteReportPage(page, frames, findings, output_folder, &page_error);
   const bool table_written =
       WriteFramesCsv(frames, findings, page.image_folder, output_folder, &table_error);
   // A folder that takes neither is told once.

@@ -8,6 +8,7 @@
 
 #include "checks/check_findings.h"
 #include "platform/platform.h"
+#include "report/findings_section.h"
 #include "report/html_text.h"
 #include "report/survey_map.h"
 
@@ -87,15 +88,6 @@ const char* VerdictText(GroupVerdict verdict) {
   }
 }
 
-// A path as it stands below the image folder, or whole when it does not.
-std::string Relative(const std::string& path, const std::string& folder) {
-  if (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-      std::string(platform::kPathSeparators).find(path[folder.size()]) != std::string::npos) {
-    return path.substr(folder.size() + 1);
-  }
-  return path;
-}
-
 bool HasPosition(const Frame& frame) {
   return frame.fetched && frame.read == platform::FileRead::kRead &&
          frame.result == exif_result::ok && frame.latitude != 0.0 && frame.longitude != 0.0;
@@ -120,12 +112,13 @@ std::vector<std::string> ReportedBy(const RunOnPage& run, std::size_t frames) {
 struct PageInput {
   const RunOnPage& run;
   const FrameStore& frames;
+  const SurveyFindings& findings;
   CharsetBytes charset;
 };
 
 // Frame `index`'s path below the image folder, as page text.
 std::string PathText(const PageInput& in, std::size_t index) {
-  return FileText(Relative(in.frames.Path(index), in.run.image_folder), in.charset);
+  return FileText(PathBelow(in.frames.Path(index), in.run.image_folder), in.charset);
 }
 
 // The files the checks could not read, and any other frame read without
@@ -207,11 +200,12 @@ void AddVerdict(const PageInput& in, std::string& html) {
   html += "</section>";
 }
 
-// The frames with a position that can be right, as the map draws them;
-// the others listed into `impossible`.
+// The frames with a position that can be right, as the map draws them,
+// with their list positions in `placed`; the others listed into
+// `impossible`.
 std::vector<MapPoint> MapPoints(const PageInput& in, const std::vector<std::string>& reported_by,
-                                std::string* impossible) {
-  std::vector<MapPoint> placed;
+                                std::vector<std::size_t>* placed, std::string* impossible) {
+  std::vector<MapPoint> points;
   for (std::size_t i = 0; i < in.frames.size(); ++i) {
     const Frame& f = in.frames.At(i);
     if (!HasPosition(f)) continue;
@@ -224,25 +218,82 @@ std::vector<MapPoint> MapPoints(const PageInput& in, const std::vector<std::stri
     point.latitude = f.latitude;
     point.longitude = f.longitude;
     point.odd = !reported_by[i].empty();
-    if (point.odd) {
-      // The path, not the name alone: two flight folders often hold the
-      // same names.
-      point.title = FileTextPlain(Relative(in.frames.Path(i), in.run.image_folder), in.charset) +
-                    ": " + EscapedBytes(reported_by[i]);
+    // The path, not the name alone: two flight folders often hold the same
+    // names.
+    const auto path = [&] {
+      return FileTextPlain(PathBelow(in.frames.Path(i), in.run.image_folder), in.charset);
+    };
+    if (point.odd) point.title = path() + ": " + EscapedBytes(reported_by[i]);
+    if (i < in.findings.frames.size()) {
+      const FrameNotes& notes = in.findings.frames[i];
+      point.flight = notes.flight;
+      point.mark = MarkOf(notes.findings);
+      if (point.mark != MapMark::kNone) point.note = path() + ": " + FindingIds(notes.findings);
     }
-    placed.push_back(std::move(point));
+    placed->push_back(i);
+    points.push_back(std::move(point));
   }
-  return placed;
+  return points;
+}
+
+// What the map's colours and marks mean, and what it left out.
+std::string MapLegend(const PageInput& in, const std::vector<MapPoint>& points,
+                      const MapLayers& layers) {
+  const auto icon = [](const std::string& shape) {
+    return "<svg class=\"icon\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 24 16\">" +
+           shape + "</svg>";
+  };
+  std::string html = "<ul id=\"map-legend\">";
+  const std::size_t flights = std::min(in.findings.flights.size(), kFlightColours);
+  for (std::size_t f = 0; f < flights; ++f) {
+    html += "<li><span class=\"swatch " + FlightColourClass(f) + "\"></span>" + OwnText("架次 ") +
+            std::to_string(f + 1) + " flight " + std::to_string(f + 1) + "</li>";
+  }
+  if (in.findings.flights.size() > kFlightColours) {
+    html += "<li>" + OwnText("颜色循环使用 ") + "colours repeat from flight " +
+            std::to_string(kFlightColours + 1) + "</li>";
+  }
+  std::size_t marks = layers.gaps.size(), outside = 0;
+  for (const MapPoint& point : points) {
+    marks += point.mark != MapMark::kNone;
+    outside += !point.flight;
+  }
+  if (!in.findings.flights.empty() && outside > 0) {
+    html += "<li>" + icon("<circle class=\"dot none\" cx=\"12\" cy=\"8\" r=\"3\"/>") +
+            OwnText("不属于任何架次") + " in no flight</li>";
+  }
+  html += "<li>" + icon("<circle class=\"dot odd\" cx=\"12\" cy=\"8\" r=\"5\"/>") +
+          OwnText("检查报告的影像") + " reported by a check</li><li>" +
+          icon("<circle class=\"named\" cx=\"12\" cy=\"8\" r=\"5\"/>") +
+          OwnText("提示中列出的影像") + " named by a finding</li><li>" +
+          icon("<circle class=\"outlier\" cx=\"12\" cy=\"8\" r=\"6\"/>") + "position_outlier " +
+          OwnText("（不在图内时画在边上）") + " (at the map's edge when off it)</li><li>" +
+          icon("<line class=\"gap\" x1=\"2\" y1=\"8\" x2=\"22\" y2=\"8\"/>") +
+          "gap_before</li></ul>";
+  if (points.size() > kMostMapDots) {
+    html += "<p class=\"more\">" + OwnText("影像超过 ") + Thousands(kMostMapDots) +
+            OwnText(" 张：只画航迹，不画每张影像的点。") + " Over " + Thousands(kMostMapDots) +
+            " frames: each flight is drawn as its track, without a dot a frame.</p>";
+  }
+  if (marks > kMostMapMarks) {
+    html += "<p class=\"more\">" + OwnText("地图只标出前 ") + Thousands(kMostMapMarks) +
+            OwnText(" 处（共 ") + Thousands(marks) + OwnText(" 处）。") +
+            " The map marks the first " + Thousands(kMostMapMarks) + " of " + Thousands(marks) +
+            ".</p>";
+  }
+  return html;
 }
 
 void AddMap(const PageInput& in, const std::vector<std::string>& reported_by, std::string& html) {
   const FrameStore& frames = in.frames;
   std::string impossible;
-  const std::vector<MapPoint> placed = MapPoints(in, reported_by, &impossible);
+  std::vector<std::size_t> placed;
+  const std::vector<MapPoint> points = MapPoints(in, reported_by, &placed, &impossible);
   const std::size_t not_read = NotRead(frames);
   html += "<section id=\"survey\"><h2>" + OwnText("测区地图") + " Map of the survey</h2>";
-  if (!placed.empty()) {
-    html += SurveyMapSvg(placed);
+  if (!points.empty()) {
+    const MapLayers layers = FindingsMapLayers(in.findings, frames.facts(), placed);
+    html += SurveyMapSvg(points, layers) + MapLegend(in, points, layers);
   } else if (not_read == 0) {
     html += "<p>" + OwnText("没有影像带 GPS 位置。") + " No frame has a GPS position.</p>";
   } else if (not_read < frames.size()) {
@@ -336,8 +387,11 @@ constexpr char kStyle[] =
     "bdi{overflow-wrap:anywhere;word-break:break-word}"
     "figcaption{max-width:200px;margin:0 auto}"
     "tr.reported td{background:#f6d5d5}tr.left-out td{background:#f7ecc8}"
-    "svg{width:100%;height:auto;border:1px solid #ccc;background:#fafafa}"
-    ".track{fill:none;stroke:#9ab;stroke-width:.8}.dot{fill:#357}"
+    "#map,svg.plot{width:100%;height:auto;border:1px solid #ccc;background:#fafafa}"
+    ".track{fill:none;stroke:#9ab;stroke-width:.8}.track.bare{stroke-width:2.5}.dot{fill:#357}"
+    ".dot.none{fill:#aaa}.named{fill:none;stroke:#f80;stroke-width:2}"
+    ".outlier{fill:none;stroke:#000;stroke-width:2}"
+    ".gap{stroke:#f80;stroke-width:3;stroke-dasharray:4 3}"
     ".dot.odd{fill:#d22;stroke:#fff;stroke-width:1.5}"
     "g.odd:focus{outline:none}g.odd:focus .dot.odd{stroke:#000;stroke-width:2.5}"
     ".label{display:none;font-size:13px;paint-order:stroke;stroke:#fff;stroke-width:3px}"
@@ -345,22 +399,62 @@ constexpr char kStyle[] =
     "#scale line{stroke:#000;stroke-width:2}#scale text,.north{font-size:12px}"
     "figure{display:inline-block;margin:.4em;text-align:center;font-size:.8em}"
     "figure img{display:block;max-width:200px;max-height:150px}"
-    "ul{padding-left:1.4em}li{font-family:monospace}";
+    "ul{padding-left:1.4em}li{font-family:monospace}"
+    // Before processing: the findings, the flights and the plots.
+    "#findings{width:100%}#findings td,#findings th{vertical-align:top}"
+    "#findings tr+tr th{width:10em;font-weight:normal;font-size:.9em}"
+    "#findings th code{font-weight:bold}"
+    ".count{text-align:center;font-size:1.2em;width:4em}.rule{margin:0;font-size:.85em}"
+    ".rule[lang=zh]{color:#555}"
+    "tr.named th,tr.named td.count{background:#fdebc8}"
+    "tr.no-data th,tr.no-data td{background:#eee;color:#555}.no-data{font-style:italic}"
+    ".named-frames{margin:.3em 0;font-size:.9em}.of{font-family:sans-serif;color:#666}"
+    ".more{font-size:.9em;color:#555}tr.marked td{background:#f7ecc8}"
+    ".swatch{display:inline-block;width:.9em;height:.9em;margin-right:.4em;"
+    "vertical-align:middle}"
+    "#figures,#map-legend{font-size:.85em;list-style:none;padding:0;display:flex;"
+    "flex-wrap:wrap;gap:.2em 1.4em}#figures li,#map-legend li{font-family:sans-serif}"
+    ".icon{width:24px;height:16px;vertical-align:middle;margin-right:.2em}"
+    "#plots{display:grid;grid-template-columns:repeat(auto-fit,minmax(400px,1fr));gap:.6em 1em}"
+    ".caption{font-size:.8em;margin:.1em 0 .6em}.axis{stroke:#444;fill:none}.grid{stroke:#e6e6e6}"
+    ".tick,.threshold-label{font-size:10px;fill:#444}.threshold-label{fill:#d22}"
+    ".series{fill:none;stroke-width:1.2}.series.marked{stroke-width:3}"
+    ".threshold{stroke:#d22;stroke-dasharray:5 3}.flight-start{stroke:#bbb;stroke-dasharray:2 2}"
+    ".plot-mark{fill:#d22;stroke:#fff;stroke-width:.8}";
+
+// Each flight's colour, for the map's dots and tracks, the plots' lines and
+// the tables' swatches.
+std::string FlightStyle() {
+  std::string style;
+  for (std::size_t f = 0; f < kFlightColours; ++f) {
+    const std::string c = FlightColourClass(f);
+    for (const char* part : {".dot.", c.c_str(), "{fill:", kFlightPalette[f], "}.swatch.",
+                             c.c_str(), "{background:", kFlightPalette[f], "}.track.", c.c_str(),
+                             ",.series.", c.c_str(), "{stroke:", kFlightPalette[f], "}"}) {
+      style += part;
+    }
+  }
+  return style;
+}
 
 }  // namespace
 
 std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
-                           const ThumbnailReads& thumbnails, const std::string& charset) {
-  const PageInput in{run, frames, CharsetBytesOf(charset)};
+                           const SurveyFindings& findings, const ThumbnailReads& thumbnails,
+                           const std::string& charset) {
+  const PageInput in{run, frames, findings, CharsetBytesOf(charset)};
   const std::vector<std::string> reported_by = ReportedBy(run, frames.size());
   std::string html =
       "<!DOCTYPE html>\n<html><head><meta charset=\"" + EscapedBytes(charset) +
       "\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
       "style-src 'unsafe-inline'; img-src data:\"><meta name=\"viewport\" "
       "content=\"width=device-width\"><title>exifcheck " +
-      OwnText("报告") + "</title><style>" + kStyle + "</style></head><body><h1>exifcheck " +
-      OwnText("检查报告") + " / report: " + FileText(run.image_folder, in.charset) + "</h1>";
+      OwnText("报告") + "</title><style>" + kStyle + FlightStyle() +
+      "</style></head><body><h1>exifcheck " + OwnText("检查报告") +
+      " / report: " + FileText(run.image_folder, in.charset) + "</h1>";
   AddVerdict(in, html);
+  html += BeforeProcessingSection(
+      {findings, frames.facts(), frames.paths(), run.image_folder, in.charset});
   AddMap(in, reported_by, html);
   for (const CheckOnPage& check : run.checks) AddCheck(in, check, html);
   AddThumbnails(in, thumbnails, html);
@@ -377,10 +471,10 @@ ThumbnailReads PageThumbnails(const RunOnPage& run, const FrameStore& frames) {
                         kMostThumbnails, kThumbnailBudget);
 }
 
-bool WriteReportPage(const RunOnPage& run, const FrameStore& frames,
+bool WriteReportPage(const RunOnPage& run, const FrameStore& frames, const SurveyFindings& findings,
                      const std::string& output_folder, std::string* error) {
   const std::string html =
-      ReportPageHtml(run, frames, PageThumbnails(run, frames), platform::NamesCharset());
+      ReportPageHtml(run, frames, findings, PageThumbnails(run, frames), platform::NamesCharset());
   return platform::ReplaceFile(platform::JoinPath(output_folder, kReportPageName), html, error,
                                platform::LinkPolicy::kReplaceLink) !=
          platform::ReportWrite::kFailed;

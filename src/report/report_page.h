@@ -1,6 +1,7 @@
 // exifcheck-report.html: one page an operator opens after a run, in any
-// browser and with no network: the verdict, the survey on a map with the
-// reported frames marked, each check's groups, and the thumbnails of the
+// browser and with no network: the verdict, the findings before processing
+// with their plots, the survey on a map with its flights and the reported
+// and named frames marked, each check's groups, and the thumbnails of the
 // reported frames.
 #ifndef EXIFCHECK_REPORT_REPORT_PAGE_H_
 #define EXIFCHECK_REPORT_REPORT_PAGE_H_
@@ -12,6 +13,7 @@
 #include "checks/grouping_check.h"
 #include "read/frame_store.h"
 #include "read/thumbnail_reads.h"
+#include "survey/findings.h"
 
 /// The page's file name in the output folder.
 extern const char kReportPageName[];
@@ -33,9 +35,11 @@ struct RunOnPage {
 /// The page's HTML. Every text taken from a file is escaped, cut to a few
 /// hundred bytes and isolated in its own direction; the page's own texts are
 /// ASCII, with its Chinese as character references, so that they read right
-/// whatever `charset` the page declares for the file names.
+/// whatever `charset` the page declares for the file names. `findings` are
+/// those of the frames in `frames`, one a listed file.
 std::string ReportPageHtml(const RunOnPage& run, const FrameStore& frames,
-                           const ThumbnailReads& thumbnails, const std::string& charset);
+                           const SurveyFindings& findings, const ThumbnailReads& thumbnails,
+                           const std::string& charset);
 
 /// The thumbnails of the frames the checks reported, read again now, in
 /// list order: at most 200, and fewer when they would make the page large.
@@ -44,7 +48,7 @@ ThumbnailReads PageThumbnails(const RunOnPage& run, const FrameStore& frames);
 /// Writes the page into `output_folder` as error.json is written, but a
 /// link of its name is replaced, never written through. Returns false with
 /// the reason in `error` when it could not be written.
-bool WriteReportPage(const RunOnPage& run, const FrameStore& frames,
+bool WriteReportPage(const RunOnPage& run, const FrameStore& frames, const SurveyFindings& findings,
                      const std::string& output_folder, std::string* error);
 
 #endif  // EXIFCHECK_REPORT_REPORT_PAGE_H_

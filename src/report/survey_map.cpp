@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "report/html_text.h"
 
 namespace {
 
 constexpr double kMetresPerDegree = 111320.0;
+constexpr double kPi = 3.14159265358979323846;
 
 // How far east of `from` a longitude lies, the short way round: -180 to 180.
 double DegreesEast(double from, double longitude) {
@@ -34,17 +36,19 @@ void LongitudeArc(std::vector<double> longitudes, double* middle, double* span) 
   *middle = DegreesEast(0.0, west + *span / 2);
 }
 
-// "x,y" of a polyline's point.
-std::string Point(const MapProjection& p, const MapPoint& point) {
-  double x = 0, y = 0;
-  MapPixels(p, point.latitude, point.longitude, &x, &y);
-  return Tenths(x) + "," + Tenths(y);
+// Where a point is drawn: where it lands, or for an outlier the map fits
+// without, the nearest place inside the margin, toward where it lies.
+std::pair<double, double> Pixels(const MapProjection& p, const MapPoint& point) {
+  std::pair<double, double> xy;
+  MapPixels(p, point.latitude, point.longitude, &xy.first, &xy.second);
+  xy.first = std::clamp(xy.first, kMapMargin / 2, kMapWidth - kMapMargin / 2);
+  xy.second = std::clamp(xy.second, kMapMargin / 2, kMapHeight - kMapMargin / 2);
+  return xy;
 }
 
 // ` cx="..." cy="..."` of a circle (prefix "c"), ` x="..." y="..."` of a text.
 std::string At(const MapProjection& p, const MapPoint& point, const char* prefix) {
-  double x = 0, y = 0;
-  MapPixels(p, point.latitude, point.longitude, &x, &y);
+  const auto [x, y] = Pixels(p, point);
   std::string out = " ";
   out += prefix;
   out += "x=\"";
@@ -75,13 +79,18 @@ bool PositionPossible(double latitude, double longitude) {
   return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
 }
 
-// Over a survey's few kilometres the earth is flat enough.
+// Over a survey's few kilometres the earth is flat enough. A frame far
+// from all others would shrink the survey to a dot: the map fits the rest.
 MapProjection FitMapProjection(const std::vector<MapPoint>& points) {
   MapProjection p;
   double lat_min = 90, lat_max = -90;
   std::vector<double> longitudes;
   longitudes.reserve(points.size());
+  const bool all_outliers = std::all_of(points.begin(), points.end(), [](const MapPoint& point) {
+    return point.mark == MapMark::kOutlier;
+  });
   for (const MapPoint& point : points) {
+    if (point.mark == MapMark::kOutlier && !all_outliers) continue;
     lat_min = std::min(lat_min, point.latitude);
     lat_max = std::max(lat_max, point.latitude);
     longitudes.push_back(point.longitude);
@@ -124,23 +133,155 @@ std::string ScaleBarLabel(double metres) {
                         : Decimal(metres, metres >= 1 ? 0 : 2) + " m";
 }
 
-std::string SurveyMapSvg(const std::vector<MapPoint>& points) {
+std::vector<std::pair<double, double>> SimplifiedTrack(
+    const std::vector<std::pair<double, double>>& xy, double tolerance) {
+  if (xy.size() <= 2) return xy;
+  // From each point kept, the directions a line may take so that it passes
+  // within `tolerance` of every point left out since: a narrowing wedge.
+  // A point outside it, or one that comes back toward the point kept, ends
+  // the line at the point before.
+  std::vector<std::pair<double, double>> kept = {xy.front()};
+  const auto turn = [](double a) { return std::remainder(a, 2 * kPi); };
+  std::size_t anchor = 0;
+  bool aimed = false;
+  double aim = 0, low = 0, high = 0, reach = 0;
+  for (std::size_t k = 1; k < xy.size(); ++k) {
+    const double dx = xy[k].first - xy[anchor].first, dy = xy[k].second - xy[anchor].second;
+    const double d = std::hypot(dx, dy);
+    if (d <= tolerance) continue;
+    const double angle = std::atan2(dy, dx);
+    const double off = aimed ? turn(angle - aim) : 0;
+    if (aimed && (off < low || off > high || d < reach - tolerance)) {
+      anchor = k - 1;
+      kept.push_back(xy[anchor]);
+      aimed = false;
+      --k;  // this point again, from the new anchor
+      continue;
+    }
+    if (!aimed) {
+      aimed = true;
+      aim = angle;
+      low = -kPi;
+      high = kPi;
+      reach = 0;
+    }
+    const double spread = std::asin(tolerance / d);
+    low = std::max(low, off - spread);
+    high = std::min(high, off + spread);
+    reach = std::max(reach, d);
+  }
+  kept.push_back(xy.back());
+  return kept;
+}
+
+const char* const kFlightPalette[kFlightColours] = {"#1f77b4", "#2ca02c", "#9467bd", "#17becf",
+                                                    "#8c564b", "#e377c2", "#7f7f00", "#393b79"};
+
+std::string FlightColourClass(std::size_t flight) {
+  return "f" + std::to_string(flight % kFlightColours);
+}
+
+namespace {
+
+std::string Polyline(const MapProjection& p, const std::vector<MapPoint>& points,
+                     const std::vector<std::size_t>& track, const std::string& classes) {
+  std::vector<std::pair<double, double>> xy;
+  xy.reserve(track.size());
+  for (const std::size_t i : track) xy.push_back(Pixels(p, points[i]));
+  std::string svg = "<polyline class=\"" + classes + "\" points=\"";
+  for (const auto& [x, y] : SimplifiedTrack(xy, 0.3)) svg += Tenths(x) + "," + Tenths(y) + " ";
+  return svg + "\"/>";
+}
+
+// The tracks, and which points lie on one.
+std::string Tracks(const MapProjection& p, const std::vector<MapPoint>& points,
+                   const MapLayers& layers, bool bare, std::vector<bool>* on_track) {
+  const std::string width = bare ? " bare" : "";
+  if (layers.tracks.empty()) {
+    std::vector<std::size_t> all(points.size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    on_track->assign(points.size(), true);
+    return Polyline(p, points, all, "track" + width);
+  }
+  std::string svg;
+  on_track->assign(points.size(), false);
+  for (std::size_t f = 0; f < layers.tracks.size(); ++f) {
+    // A flight of one frame has no track to draw, only its dot: a survey
+    // cut into thousands of such flights stays one dot a frame.
+    if (layers.tracks[f].size() < 2) continue;
+    for (const std::size_t i : layers.tracks[f]) (*on_track)[i] = true;
+    svg += Polyline(p, points, layers.tracks[f], "track " + FlightColourClass(f) + width);
+  }
+  return svg;
+}
+
+std::string Dots(const MapProjection& p, const std::vector<MapPoint>& points, bool bare,
+                 const std::vector<bool>& on_track) {
+  std::string svg;
+  std::size_t drawn = 0;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const MapPoint& point = points[i];
+    if (point.odd || (bare && on_track[i])) continue;
+    if (bare && ++drawn > kMostMapDots) break;
+    svg += "<circle class=\"dot";
+    if (point.flight) {
+      svg += " " + FlightColourClass(*point.flight);
+    } else if (!on_track[i]) {
+      svg += " none";
+    }
+    svg += "\"";
+    svg += At(p, point, "c");
+    svg += " r=\"2.5\"/>";
+  }
+  return svg;
+}
+
+// The gap steps, then the rings of the frames the findings name, the
+// outliers' last so that they lie on top.
+std::string Marks(const MapProjection& p, const std::vector<MapPoint>& points,
+                  const MapLayers& layers) {
+  std::string svg;
+  std::size_t marks = 0;
+  for (const auto& [from, to] : layers.gaps) {
+    if (++marks > kMostMapMarks) return svg;
+    const auto a = Pixels(p, points[from]), b = Pixels(p, points[to]);
+    svg += "<line class=\"gap\" x1=\"" + Tenths(a.first) + "\" y1=\"" + Tenths(a.second) +
+           "\" x2=\"" + Tenths(b.first) + "\" y2=\"" + Tenths(b.second) + "\"/>";
+  }
+  std::size_t notes = 0;
+  for (const MapMark kind : {MapMark::kNamed, MapMark::kOutlier}) {
+    for (const MapPoint& point : points) {
+      if (point.mark != kind) continue;
+      if (++marks > kMostMapMarks) return svg;
+      svg += kind == MapMark::kNamed ? "<circle class=\"named\"" : "<circle class=\"outlier\"";
+      svg += At(p, point, "c");
+      svg += kind == MapMark::kNamed ? " r=\"5\"" : " r=\"10\"";
+      if (point.note.empty() || ++notes > kMostMapNotes) {
+        svg += "/>";
+      } else {
+        svg += "><title>" + point.note + "</title></circle>";
+      }
+    }
+  }
+  return svg;
+}
+
+}  // namespace
+
+std::string SurveyMapSvg(const std::vector<MapPoint>& points, const MapLayers& layers) {
   const MapProjection p = FitMapProjection(points);
   std::string svg = "<svg id=\"map\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
                     Decimal(kMapWidth, 0) + " " + Decimal(kMapHeight, 0) +
                     "\" role=\"img\"><text x=\"" + Decimal(kMapWidth - 24, 0) +
                     "\" y=\"24\" class=\"north\">N &#x2191;</text>";
-  svg += "<polyline class=\"track\" points=\"";
-  for (const MapPoint& point : points) svg += Point(p, point) + " ";
-  svg += "\"/>";
+  const bool bare = points.size() > kMostMapDots;
+  std::vector<bool> on_track;
+  svg += Tracks(p, points, layers, bare, &on_track);
+  svg += Dots(p, points, bare, on_track);
+  svg += Marks(p, points, layers);
   std::string odd;  // drawn last, so that they lie on top
   for (const MapPoint& point : points) {
-    if (!point.odd) {
-      svg += "<circle class=\"dot\"";
-      svg += At(p, point, "c");
-      svg += " r=\"2.5\"/>";
-      continue;
-    }
+    if (!point.odd) continue;
     odd += "<g class=\"odd\" tabindex=\"0\"><title>";
     odd += point.title;
     odd += "</title><circle class=\"dot odd\"";

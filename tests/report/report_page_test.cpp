@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/drone_frame.h"
 #include "support/jpeg_writer.h"
 #include "support/test_files.h"
 
@@ -48,7 +49,8 @@ class ReportPage : public testing::Test {
     FrameStore frames(images_);
     if (read) frames.FetchAll();
     run_.image_folder = dir_.path();
-    return ReportPageHtml(run_, frames, PageThumbnails(run_, frames), "utf-8");
+    return ReportPageHtml(run_, frames, FindBeforeProcessing(frames.facts()),
+                          PageThumbnails(run_, frames), "utf-8");
   }
 
   testsupport::ScopedTempDir dir_;
@@ -72,7 +74,7 @@ TEST_F(ReportPage, SaysWhatWasNotRead) {
   const std::string read = Page();
   EXPECT_TRUE(Has(read, "Files read</th><td>3<"));
   EXPECT_FALSE(Has(read, "not read")) << read;
-  EXPECT_EQ(Count(read, "<circle class=\"dot\""), 3u);
+  EXPECT_EQ(Count(read, " r=\"2.5\"/>"), 3u);
 }
 
 // A position off the earth is listed, not drawn, and does not stretch the
@@ -87,7 +89,7 @@ TEST_F(ReportPage, DrawsOnlyPositionsThatCanBeRight) {
   Add("rationals.JPG", layout);
   Add("b.JPG", Placed(30.262, 120.123));
   const std::string page = Page();
-  EXPECT_EQ(Count(page, "<circle class=\"dot\""), 2u);
+  EXPECT_EQ(Count(page, " r=\"2.5\"/>"), 2u);
   EXPECT_TRUE(Has(page, ">50 m</text></g>")) << page;
   EXPECT_TRUE(Has(page,
                   "<ul id=\"bad-position\"><li><bdi>latitude-200.JPG</bdi>: 200.000000, 120.120000"
@@ -122,6 +124,40 @@ TEST_F(ReportPage, EveryTextFromAFileIsEscapedBoundedAndIsolated) {
   EXPECT_EQ(Count(page, "<bdi>NAME&lt;i&gt;"), 4u);
   EXPECT_EQ(Count(page, "<bdi>MAKE&lt;b&gt;"), 501u);
   EXPECT_TRUE(Has(page, "bdi{overflow-wrap:anywhere;"));
+}
+
+// The findings before processing stand between the verdict and the map,
+// above the checks. A camera model from a file is escaped, cut and set
+// apart in the flights' and the cameras' tables (findings_section_test
+// tries names no file system takes).
+TEST_F(ReportPage, FindingsStandAboveTheChecksWithTheirTextsEscaped) {
+  const std::string markup = "<b>&\x01\xe2\x80\xae" + std::string(400, 'x');
+  for (int i = 0; i < 8; ++i) {
+    testsupport::DroneFrame frame;
+    frame.camera.date_time_original = "2024:05:01 10:00:0" + std::to_string(i);
+    frame.camera.gps->latitude += i * 0.00005;
+    if (i == 3) frame.rtk_flag = 34;
+    if (i == 7) frame.camera.model = markup;
+    images_.push_back(dir_.Join("DJI_000" + std::to_string(i) + ".JPG"));
+    testsupport::WriteFile(images_.back(), testsupport::MakeDroneJpeg(frame));
+  }
+  run_.checks = {Reporting("maker", {}), Reporting("gps", {})};
+  const std::string page = Page();
+  std::size_t at = 0;
+  for (const char* part :
+       {"<section id=\"verdict\"", "<section id=\"before-processing\"",
+        "<tr id=\"finding-rtk_not_fixed\" class=\"named\"", "<table id=\"flights\"",
+        "<svg class=\"plot\" id=\"plot-pitch\"", "<section id=\"survey\"",
+        "<circle class=\"named\"", "<section class=\"check\" id=\"check-maker\""}) {
+    const std::size_t found = page.find(part, at);
+    EXPECT_NE(found, std::string::npos) << part;
+    at = found == std::string::npos ? at : found;
+  }
+  for (const char* wrong : {"<b>", "\x01", "<script"}) EXPECT_FALSE(Has(page, wrong)) << wrong;
+  EXPECT_EQ(Count(page, "<bdi>&lt;b&gt;&amp;&#xFFFD;\xe2\x80\xaexxx"), 2u) << page;
+  EXPECT_TRUE(Has(page, "<title>&#x2068;DJI_0003.JPG&#x2069;: rtk_not_fixed</title>"));
+  EXPECT_TRUE(Has(page, "<title>&#x2068;DJI_0007.JPG&#x2069;: flight, camera_other</title>"));
+  EXPECT_FALSE(Has(page, std::string(300, 'x')));
 }
 
 // Frames of two folders may share a name: a dot says the path below the

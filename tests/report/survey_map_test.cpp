@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <locale>
@@ -63,6 +64,43 @@ TEST(SurveyMap, AcrossTheAntimeridian) {
     const double east = Place(p, c.latitude, c.east).first;
     EXPECT_NEAR(west + east, kMapWidth, 0.01) << c.west;
     EXPECT_NEAR((east - west) / p.pixels_per_metre, c.metres, c.metres * 0.002) << c.west;
+  }
+}
+
+// A track keeps the points where it turns or comes back, and every point
+// it leaves out lies within the tolerance of what it draws.
+TEST(SurveyMap, SimplifiedTrackStaysWithinItsTolerance) {
+  using Track = std::vector<std::pair<double, double>>;
+  Track noisy, corner, back;
+  for (int i = 0; i <= 100; ++i) noisy.push_back({i * 1.5, 100 + ((i * 7919) % 5 - 2) * 0.05});
+  for (int i = 0; i <= 20; ++i)
+    corner.push_back(i <= 10 ? Track::value_type{i, 0} : Track::value_type{10, i - 10});
+  for (int i = 0; i <= 20; ++i) back.push_back({i <= 10 ? i : 20 - i, 0});
+  const struct {
+    Track track;
+    Track kept;
+  } cases[] = {
+      {noisy, {noisy.front(), noisy.back()}},
+      {corner, {{0, 0}, {10, 0}, {10, 10}}},
+      {back, {{0, 0}, {10, 0}, {0, 0}}},
+      {{{1, 1}}, {{1, 1}}},
+  };
+  for (const auto& c : cases) {
+    const Track kept = SimplifiedTrack(c.track, 0.3);
+    EXPECT_EQ(kept, c.kept);
+    for (const auto& [x, y] : c.track) {
+      double nearest = HUGE_VAL;
+      for (std::size_t k = 0; k + 1 < kept.size(); ++k) {
+        const double dx = kept[k + 1].first - kept[k].first,
+                     dy = kept[k + 1].second - kept[k].second;
+        const double t = std::clamp(((x - kept[k].first) * dx + (y - kept[k].second) * dy) /
+                                        std::max(dx * dx + dy * dy, 1e-12),
+                                    0.0, 1.0);
+        nearest =
+            std::min(nearest, std::hypot(x - kept[k].first - t * dx, y - kept[k].second - t * dy));
+      }
+      EXPECT_LE(kept.size() > 1 ? nearest : 0.0, 0.3) << x << "," << y;
+    }
   }
 }
 
