@@ -98,6 +98,8 @@ TEST(FrameDecode, ADroneFrameGivesItsXmpAndTeachesTheHeadThatReadsItInOneRequest
   // packet, and with the thumbnail's end marker the tail is not needed.
   const std::uint32_t end = first.read.frame.metadata_end;
   EXPECT_GT(end, 16384u + 4096u);
+  // A build that reads every file whole makes one request of all of it.
+  if (reading::kReadsWholeFiles) return;
   EXPECT_EQ(first.reads.size(), 2u);
 
   const std::uint32_t learned = (end + 4095) / 4096 * 4096;
@@ -130,7 +132,7 @@ TEST(FrameStore, LearnsTheHeadAndTheTailFromTheFramesItReads) {
   }
   FrameStore tails(plain, 0);
   tails.Fetch(0);
-  EXPECT_TRUE(tails.plan().tail);
+  EXPECT_EQ(tails.plan().tail, !reading::kReadsWholeFiles);
   EXPECT_EQ(tails.plan().head, kFrameHeadBytes);
 
   FrameStore store(paths, 0);
