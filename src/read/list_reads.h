@@ -81,6 +81,13 @@ class ListReads {
   /// the work threw on a reader thread (std::bad_alloc) is thrown here.
   /// Once the last file is awaited, the threads end.
   Listed<T> Await(std::size_t index) EXCLUDES(lock_) {
+    // Started here, not as the read that waited returns: the caller learns
+    // from that file how the next ones begin (SetPlan) before any reader
+    // takes one.
+    if (start_pending_) {
+      start_pending_ = false;
+      StartReaders(index);
+    }
     if (window_ == 0) return AwaitOnThisThread(index);
     Slot answer;
     {
@@ -132,7 +139,7 @@ class ListReads {
   Listed<T> AwaitOnThisThread(std::size_t index) {
     bool waited = false;
     Listed<T> listed = work_(index, plan(), wanted_ > 0 ? &waited : nullptr);
-    if (waited && index + 1 < count_) StartReaders(index + 1);
+    start_pending_ = waited && index + 1 < count_;
     return listed;
   }
 
@@ -196,6 +203,7 @@ class ListReads {
   // The caller's own: the threads asked for, those running, and their number.
   std::size_t wanted_;
   std::size_t window_ = 0;
+  bool start_pending_ = false;
   std::vector<std::thread> readers_;
 
   Mutex lock_;

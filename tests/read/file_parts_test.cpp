@@ -169,3 +169,24 @@ TEST(FileRead, ReadsInFlightAnswerInListOrderAsEachFileWasWhenRead) {
 }
 
 }  // namespace
+
+namespace {
+
+// Once the first read has waited, the readers start; what the caller
+// learns from that first file (the plan) reaches every read after it.
+TEST(ListReads, ThePlanLearnedFromTheFirstFileReachesEveryReader) {
+  const std::size_t count = 200;
+  reading::ListReads<std::uint32_t> reads(
+      count, 8, reading::ReadPlan{16384, false},
+      [](std::size_t, const reading::ReadPlan& plan, bool* waited) {
+        if (waited != nullptr) *waited = true;
+        reading::Listed<std::uint32_t> listed;
+        listed.value = plan.head;
+        return listed;
+      });
+  EXPECT_EQ(reads.Await(0).value, 16384u);
+  reads.SetPlan(reading::ReadPlan{28672, true});
+  for (std::size_t k = 1; k < count; ++k) EXPECT_EQ(reads.Await(k).value, 28672u) << k;
+}
+
+}  // namespace
