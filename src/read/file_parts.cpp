@@ -59,11 +59,16 @@ FileBytes View(const HeldParts& h) {
                    h.size,       h.pieces.data(), h.pieces.size()};
 }
 
+// A read this long is told to the system first: with read-ahead off, a
+// frame read whole would otherwise go to the storage one request after
+// another, where the advice lets them go out together.
+constexpr std::uint32_t kAdviseAbove = 128 * 1024;
+
 // Grows the head to its first `to` bytes; only the new ones are read. The
 // first head is a block of its own size; once it grows, it moves into a
 // block of the file's size, where each later step reads in place: a file
 // searched in steps is copied once, and pages never read are never touched.
-bool ExtendHead(HeldParts& h, std::uint32_t to, const ReadAt& read_at) {
+bool ExtendHead(HeldParts& h, std::uint32_t to, const ReadAt& read_at, const Prefetch& prefetch) {
   if (!h.head || to > h.head_capacity) {
     Block grown;
     if (h.head_size == 0) {
@@ -76,6 +81,7 @@ bool ExtendHead(HeldParts& h, std::uint32_t to, const ReadAt& read_at) {
     }
     h.head = std::move(grown);
   }
+  if (prefetch && to - h.head_size > kAdviseAbove) prefetch(h.head_size, to - h.head_size);
   if (!read_at(h.head.get() + h.head_size, to - h.head_size, h.head_size)) return false;
   h.head_size = to;
   return true;
@@ -83,7 +89,8 @@ bool ExtendHead(HeldParts& h, std::uint32_t to, const ReadAt& read_at) {
 
 // Reads what `want` names. A request for what is held already, or for the
 // tail twice, would not move the reader on: the file is then read whole.
-bool ReadWanted(HeldParts& h, const ByteRequest& want, std::uint32_t tail, const ReadAt& read_at) {
+bool ReadWanted(HeldParts& h, const ByteRequest& want, std::uint32_t tail, const ReadAt& read_at,
+                const Prefetch& prefetch) {
   if (want.end_marker && h.tail_size == 0 && std::uint64_t{h.head_size} + tail < h.size) {
     h.tail = NewBlock(tail);
     h.tail_size = tail;
@@ -91,10 +98,10 @@ bool ReadWanted(HeldParts& h, const ByteRequest& want, std::uint32_t tail, const
   }
   const std::uint32_t to = std::min(want.to, h.size);
   if (want.end_marker || want.from >= to || to <= h.head_size) {
-    return ExtendHead(h, h.size, read_at);
+    return ExtendHead(h, h.size, read_at, prefetch);
   }
   // A range that starts in the head, or where it ends, grows the head.
-  if (want.from <= h.head_size) return ExtendHead(h, to, read_at);
+  if (want.from <= h.head_size) return ExtendHead(h, to, read_at, prefetch);
   Block piece = NewBlock(to - want.from);
   if (!read_at(piece.get(), to - want.from, want.from)) return false;
   h.pieces.push_back(FilePiece{want.from, piece.get(), to - want.from});
@@ -115,17 +122,17 @@ platform::FileRead ReadSizedFile(std::uint64_t size, const ReadPlan& plan, std::
   if (plan.tail && prefetch && std::uint64_t{first} + tail < held.size) {
     prefetch(held.size - tail, tail);
   }
-  if (!ExtendHead(held, first, read_at))
+  if (!ExtendHead(held, first, read_at, prefetch))
     return Failed(platform::FileRead::kReadShort, kShrank, why);
   for (int round = 0; held.head_size < held.size && round < kMaxRequests; ++round) {
     const std::optional<ByteRequest> want = consume(View(held));
     if (!want) return platform::FileRead::kRead;
     if (want->end_marker && asked_tail != nullptr) *asked_tail = true;
-    if (!ReadWanted(held, *want, tail, read_at)) {
+    if (!ReadWanted(held, *want, tail, read_at, prefetch)) {
       return Failed(platform::FileRead::kReadShort, kShrank, why);
     }
   }
-  if (held.head_size < held.size && !ExtendHead(held, held.size, read_at)) {
+  if (held.head_size < held.size && !ExtendHead(held, held.size, read_at, prefetch)) {
     return Failed(platform::FileRead::kReadShort, kShrank, why);
   }
   // With the whole file at hand the consumer has its answer.
