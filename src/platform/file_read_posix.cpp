@@ -60,7 +60,7 @@ void CloseImageFile(ImageFile* file) {
 }
 
 FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint64_t* size,
-                       std::string* why) {
+                       std::string* why, bool at_random) {
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return OpenFailed(path, errno, why);
@@ -71,7 +71,7 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
   // Without this the kernel reads 64 KiB or more ahead of a 16 KiB head:
   // three times the bytes a card reader must deliver. A file system that
   // ignores the advice reads as before.
-  (void)posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
+  if (at_random) (void)posix_fadvise(fd, 0, 0, POSIX_FADV_RANDOM);
   *size = static_cast<std::uint64_t>(st.st_size);
   *file = std::move(opened);
   return FileRead::kRead;

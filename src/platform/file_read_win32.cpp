@@ -60,7 +60,7 @@ void CloseImageFile(ImageFile* file) {
 }
 
 FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint64_t* size,
-                       std::string* why) {
+                       std::string* why, bool at_random) {
   // The enumeration hands out '?' for each character of a name that the
   // code page lacks, and '?' is in no Windows file name: no such name opens.
   if (path.find('?') != std::string::npos) {
@@ -70,9 +70,9 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
   if (TooLongForNarrowCalls(path)) return Failed(FileRead::kCannotOpen, kPathTooLong, why);
   // Shared for reading and writing, as the C runtime's fopen shares a file:
   // a frame another program holds without sharing stays unreadable.
-  const HANDLE handle =
-      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | (at_random ? FILE_FLAG_RANDOM_ACCESS : 0);
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return OpenFailed(path, GetLastError(), why);
   ImageFileHandle opened(new ImageFile{handle}, CloseImageFile);
   // A device name such as NUL or COM1 opens too, but holds no image.

@@ -104,14 +104,15 @@ struct ImageFile;
 void CloseImageFile(ImageFile* file);
 using ImageFileHandle = std::unique_ptr<ImageFile, void (*)(ImageFile*)>;
 
-/// Opens the regular file at `path` and takes its size. The system is told
-/// that the file is read at random, so that it reads from the storage no
-/// more than each read asks for: a frame is read as a head of a few
-/// kilobytes and the exact pieces the reader names, and a read-ahead
-/// window would triple the bytes a card or a share must deliver. For any
-/// result but kRead `why` says what kept the file from being opened.
+/// Opens the regular file at `path` and takes its size. With `at_random`
+/// the system is told that the file is read at random, so that it reads
+/// from the storage no more than each read asks for: a frame is read as a
+/// head of a few kilobytes and the exact pieces the reader names, and a
+/// read-ahead window would triple the bytes a card or a share must deliver.
+/// For any result but kRead `why` says what kept the file from being
+/// opened.
 FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint64_t* size,
-                       std::string* why);
+                       std::string* why, bool at_random = true);
 
 /// Reads exactly `size` bytes from `offset` into `data`; false when the
 /// file ends early or a read fails.

@@ -145,9 +145,14 @@ platform::FileRead ReadFileParts(const std::string& path, const ReadPlan& plan, 
                                  bool* asked_tail) {
   platform::ImageFileHandle file(nullptr, platform::CloseImageFile);
   std::uint64_t size = 0;
-  const platform::FileRead opened = platform::OpenImageFile(path, &file, &size, why);
+  // A read probed for the cache is one the system's cache is expected to
+  // serve: advice would cost a system call a frame and change nothing.
+  // One that misses is the last before the reads go in flight, each of
+  // them advised.
+  const bool probe_first = waited != nullptr;
+  const platform::FileRead opened = platform::OpenImageFile(path, &file, &size, why, !probe_first);
   if (opened != platform::FileRead::kRead) return opened;
-  bool probe = waited != nullptr;
+  bool probe = probe_first;
   const ReadAt read_at = [&file, &probe, waited](unsigned char* data, std::size_t n,
                                                  std::uint64_t offset) {
     std::size_t done = 0;
@@ -158,8 +163,8 @@ platform::FileRead ReadFileParts(const std::string& path, const ReadPlan& plan, 
     }
     return platform::ReadImageAt(*file, data + done, n - done, offset + done);
   };
-  const Prefetch prefetch = [&file](std::uint64_t offset, std::size_t n) {
-    platform::PrefetchImageRange(*file, offset, n);
+  const Prefetch prefetch = [&file, probe_first](std::uint64_t offset, std::size_t n) {
+    if (!probe_first) platform::PrefetchImageRange(*file, offset, n);
   };
   return ReadSizedFile(size, plan, tail, read_at, consume, why, prefetch, asked_tail);
 }
