@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/platform.h"
@@ -30,25 +31,19 @@ constexpr std::size_t kLongestCell = kLongestFactText;
 // text. A cell with a comma,
 // a quote or a line end is quoted, quotes doubled. Bytes from 80 on stay:
 // names are in the system's code page, as the file manager shows them.
-void AddText(const std::string& text, bool bounded, std::string* row) {
-  std::string cell = bounded && text.size() > kLongestCell ? text.substr(0, kLongestCell) : text;
-  for (char& c : cell) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
+void AddText(std::string_view text, bool bounded, std::string* row) {
+  const std::string_view cell = bounded ? text.substr(0, kLongestCell) : text;
+  const bool quoted = cell.find_first_of(",\"") != std::string_view::npos;
+  if (quoted) *row += '"';
   if (!cell.empty() && (cell[0] == '=' || cell[0] == '+' || cell[0] == '-' || cell[0] == '@')) {
-    cell.insert(cell.begin(), '\'');
+    *row += '\'';
   }
-  if (cell.find_first_of(",\"") == std::string::npos) {
-    *row += cell;
-  } else {
-    *row += '"';
-    for (const char c : cell) {
-      if (c == '"') *row += '"';
-      *row += c;
-    }
-    *row += '"';
+  for (const char c : cell) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"') *row += '"';
+    *row += byte < 0x20 || byte == 0x7F ? '?' : c;
   }
+  if (quoted) *row += '"';
   *row += ',';
 }
 
