@@ -18,5 +18,5 @@ else
   status=$?
 fi
 set -e
-echo "exifcheck ended with exit status $status (0: all clear, 1: images reported, see build/example-output/error.json; the report page is build/example-output/exifcheck-report.html)" >&2
+echo "exifcheck ended with exit status $status (0: all clear, 1: images reported, see build/example-output/error.json; the report page is build/example-output/exifcheck-report.html, the per-frame table exifcheck-frames.csv beside it)" >&2
 [[ $status -le 1 ]]
