@@ -137,7 +137,7 @@ def read_paired(folder):
     """survey -> (folder, round) -> command -> s"""
     rounds = {}
     for line in lines("paired.tsv", folder):
-        s, rnd, name, secs = line.split("\t")
+        s, rnd, name, secs = line.split("\t")[:4]
         rounds.setdefault(s, {}).setdefault((folder, rnd), {})[name] = float(secs)
     return rounds
 

@@ -2,7 +2,9 @@
 """Prints, for each survey, one row per command over the runs given: at 2 ms
 a request and on the 30 MB/s link (seconds, × the survey's head-only floor,
 MiB served), cold (seconds, × floor, MiB read from the disk) and warm in
-turn (seconds, × the baseline build). Medians; ranges in brackets. Every
+turn (seconds, × the baseline build; where the run took them, the mean user
+CPU seconds over the rounds, their sum ÷ the baseline's, and the mean system
+CPU seconds). Medians; ranges in brackets. Every
 ratio is taken within one repetition or one round in turn.
 
     bench/table.py build/bench/results/A build/bench/results/B
@@ -56,14 +58,18 @@ def main(folders):
                 float(r[4]), served)
         for r in rows(f, "paired.tsv"):
             data.setdefault((r[0], "warm"), {}).setdefault(r[2], {})[(f, r[1])] = (float(r[3]), None)
+            if len(r) > 5:  # user and system CPU seconds, from runs that took them
+                data.setdefault((r[0], "cpu"), {}).setdefault(r[2], {})[(f, r[1])] = (
+                    float(r[4]), float(r[5]))
     for s in sorted({k[0] for k in data}):
         floor = FLOOR.get(s, "floor, 16 KiB head, read-ahead off")
         names = sorted({n for (s2, _), v in data.items() if s2 == s for n in v},
                        key=lambda n: (ORDER.index(n) if n in ORDER else len(ORDER), n))
         print(f"\n{s} (× {floor}; warm ÷ {base})\n")
         print("| command | 2 ms: s | 2 ms: × floor | 2 ms: MiB | link: s | link: × floor | link: MiB "
-              "| cold: s | cold: × floor | cold: MiB | warm in turn: s | warm: × baseline |")
-        print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+              "| cold: s | cold: × floor | cold: MiB | warm in turn: s | warm: × baseline "
+              "| warm: user s, mean | warm: user, × baseline's | warm: system s, mean |")
+        print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
         for n in names:
             cells = [n]
             for part in ("2 ms", "link", "cold", "warm"):
@@ -76,6 +82,16 @@ def main(folders):
                 if part != "warm":
                     b = [v[1] / MiB for v in mine.values() if v[1] is not None]
                     cells.append(med(b, lambda x: f"{x:.1f}"))
+            # The kernel samples CPU time in clock ticks (about 4 ms here), so
+            # a round's figure is a tick or a few: means over the rounds.
+            cpu = data.get((s, "cpu"), {})
+            mine, ref = cpu.get(n, {}), cpu.get(base, {})
+            both = [k for k in mine if k in ref]
+            user = [mine[k][0] for k in both]
+            ref_user = sum(ref[k][0] for k in both)
+            cells += [f"{statistics.mean(user):.4f}" if user else "",
+                      f"{sum(user) / ref_user:.2f}" if user and ref_user > 0 else "",
+                      f"{statistics.mean(mine[k][1] for k in both):.4f}" if both else ""]
             print("| " + " | ".join(cells) + " |")
 
 
