@@ -77,9 +77,17 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
   return FileRead::kRead;
 }
 
+// In steps: on a FUSE mount one piece of advice fetched a single read-ahead
+// window, and a 4 MB frame read whole then took twice as long as with no
+// advice at all; advised a window at a time, a tenth.
+constexpr std::size_t kAdviceStep = 128 * 1024;
+
 void PrefetchImageRange(ImageFile& file, std::uint64_t offset, std::size_t size) {
-  (void)posix_fadvise(file.fd, static_cast<off_t>(offset), static_cast<off_t>(size),
-                      POSIX_FADV_WILLNEED);
+  for (std::size_t done = 0; done < size; done += kAdviceStep) {
+    const std::size_t step = size - done < kAdviceStep ? size - done : kAdviceStep;
+    (void)posix_fadvise(file.fd, static_cast<off_t>(offset + done), static_cast<off_t>(step),
+                        POSIX_FADV_WILLNEED);
+  }
 }
 
 bool ReadImageAt(ImageFile& file, unsigned char* data, std::size_t size, std::uint64_t offset) {

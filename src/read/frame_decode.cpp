@@ -76,7 +76,7 @@ std::uint64_t Fold(std::uint64_t a, std::uint64_t b) {
 // A digest of the EXIF segment, so that two frames carrying the same one
 // are told apart from frames that merely share a size and a time. Two
 // lanes, so that the multiplies do not wait on each other: a drone's 21 KB
-// segment costs well under a microsecond, where one multiply per eight
+// segment costs about a microsecond, where one multiply per eight
 // bytes cost a tenth of a warm run. Not for adversaries; a match only
 // names a frame on the page.
 std::uint64_t Digest(const unsigned char* data, std::size_t size) {
