@@ -80,11 +80,11 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
 // In steps: on a FUSE mount one piece of advice fetched a single read-ahead
 // window, and a 4 MB frame read whole then took twice as long as with no
 // advice at all; advised a window at a time, a tenth.
-constexpr std::size_t kAdviceStep = 128 * 1024;
+constexpr std::size_t kAdviceStep = std::size_t{128} * 1024;
 
 void PrefetchImageRange(ImageFile& file, std::uint64_t offset, std::size_t size) {
-  for (std::size_t done = 0; done < size; done += kAdviceStep) {
-    const std::size_t step = size - done < kAdviceStep ? size - done : kAdviceStep;
+  for (std::size_t done = 0, step = 0; done < size; done += step) {
+    step = size - done < kAdviceStep ? size - done : kAdviceStep;
     (void)posix_fadvise(file.fd, static_cast<off_t>(offset + done), static_cast<off_t>(step),
                         POSIX_FADV_WILLNEED);
   }
