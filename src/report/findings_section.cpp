@@ -12,6 +12,7 @@
 
 #include "report/survey_plots.h"
 #include "scan/image_folder_scan.h"
+#include "survey/flights.h"
 #include "survey/survey_math.h"
 
 namespace {
@@ -46,27 +47,13 @@ std::string PathText(const FindingsOnPage& in, std::size_t frame) {
 
 // "2024-05-01 10:20:30 +08:00", as the camera's clock read.
 std::string TimeText(const CaptureTime& time) {
-  const std::int64_t seconds = time.clock_seconds;
-  std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
-  const std::int64_t of_day = seconds - days * 86400;
-  // The civil date of a day count since 1970-01-01.
-  days += 719468;
-  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const std::int64_t day_of_era = days - era * 146097;
-  const std::int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const std::int64_t day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const std::int64_t month_index = (5 * day_of_year + 2) / 153;
-  const std::int64_t day = day_of_year - (153 * month_index + 2) / 5 + 1;
-  const std::int64_t month = month_index < 10 ? month_index + 3 : month_index - 9;
-  const std::int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+  const CivilTime civil = CivilTimeOf(time.clock_seconds);
   const auto two = [](std::int64_t n) {
     return (n < 10 ? "0" : "") + Decimal(static_cast<double>(n), 0);
   };
-  std::string text = Decimal(static_cast<double>(year), 0) + "-" + two(month) + "-" + two(day) +
-                     " " + two(of_day / 3600) + ":" + two(of_day / 60 % 60) + ":" +
-                     two(of_day % 60);
+  std::string text = Decimal(static_cast<double>(civil.year), 0) + "-" + two(civil.month) + "-" +
+                     two(civil.day) + " " + two(civil.hour) + ":" + two(civil.minute) + ":" +
+                     two(civil.second);
   if (time.offset_minutes) {
     const int minutes = *time.offset_minutes;
     const int whole = minutes < 0 ? -minutes : minutes;

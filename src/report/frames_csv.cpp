@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "survey/survey_math.h"
 
 const char kFramesCsvName[] = "exifcheck-frames.csv";
 
@@ -81,31 +82,19 @@ void AddDigits(int value, int width, std::string* out) {
 // when the frame gives them: 2024-05-01T10:20:30.120+08:00.
 void AddTime(const std::optional<CaptureTime>& time, std::string* row) {
   if (time) {
-    const std::int64_t seconds = time->clock_seconds;
-    std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
-    const auto of_day = static_cast<int>(seconds - days * 86400);
-    // The civil date of a day count, as in the reader's inverse.
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto day_of_era = static_cast<int>(days - era * 146097);
-    const int year_of_era =
-        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const int day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const int month_index = (5 * day_of_year + 2) / 153;
-    const int day = day_of_year - (153 * month_index + 2) / 5 + 1;
-    const int month = month_index < 10 ? month_index + 3 : month_index - 9;
-    const auto year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
+    const CivilTime civil = CivilTimeOf(time->clock_seconds);
+    const auto year = static_cast<int>(civil.year);
     AddDigits(year, 4, row);
     *row += '-';
-    AddDigits(month, 2, row);
+    AddDigits(civil.month, 2, row);
     *row += '-';
-    AddDigits(day, 2, row);
+    AddDigits(civil.day, 2, row);
     *row += 'T';
-    AddDigits(of_day / 3600, 2, row);
+    AddDigits(civil.hour, 2, row);
     *row += ':';
-    AddDigits(of_day / 60 % 60, 2, row);
+    AddDigits(civil.minute, 2, row);
     *row += ':';
-    AddDigits(of_day % 60, 2, row);
+    AddDigits(civil.second, 2, row);
     if (time->fraction_digits > 0) {
       std::string fraction;
       AddDigits(static_cast<int>(time->nanoseconds), 9, &fraction);

@@ -177,7 +177,8 @@ void AddVerdict(const PageInput& in, std::string& html) {
   };
   row("列出的文件 Files listed", frames.size());
   row("读取的文件 Files read", read);
-  if (NotRead(frames) > 0) row("没有读取的文件 Files not read", NotRead(frames));
+  const std::size_t not_read = NotRead(frames);
+  if (not_read > 0) row("没有读取的文件 Files not read", not_read);
   const std::set<std::size_t> unreadable = Unreadable(frames);
   row("无法检查的文件 Files not checked", unreadable.size());
   if (run.folders_unlisted > 0)

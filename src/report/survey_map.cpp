@@ -6,11 +6,11 @@
 #include <string>
 
 #include "report/html_text.h"
+#include "survey/survey_math.h"
 
 namespace {
 
 constexpr double kMetresPerDegree = 111320.0;
-constexpr double kPi = 3.14159265358979323846;
 
 // How far east of `from` a longitude lies, the short way round: -180 to 180.
 double DegreesEast(double from, double longitude) {
@@ -98,8 +98,7 @@ MapProjection FitMapProjection(const std::vector<MapPoint>& points) {
   double lon_span = 0;
   LongitudeArc(longitudes, &p.lon0, &lon_span);
   p.lat0 = (lat_min + lat_max) / 2;
-  const double kRadians = 3.14159265358979323846 / 180;
-  p.east_scale = kMetresPerDegree * std::cos(p.lat0 * kRadians);
+  p.east_scale = kMetresPerDegree * std::cos(p.lat0 * kRadiansPerDegree);
   const double width = std::max(lon_span * p.east_scale, 1.0);
   const double height = std::max((lat_max - lat_min) * kMetresPerDegree, 1.0);
   p.pixels_per_metre =

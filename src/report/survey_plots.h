@@ -34,11 +34,6 @@ struct PlotPoint {
   double y = 0;
 };
 
-/// Each flight's frames in capture-time order, equal times in list order,
-/// by list position. Frames without a capture time belong to none.
-std::vector<std::vector<std::size_t>> FlightsInCaptureOrder(const SurveyFindings& findings,
-                                                            const std::vector<FrameFacts>& facts);
-
 /// What a plot keeps of a series whose points run in x order over
 /// [x0, x1]: in each of `columns` equal columns, the lowest and the
 /// highest point, in their own order. The line drawn through them shows

@@ -161,3 +161,18 @@ void FindFlights(const std::vector<FrameFacts>& frames, SurveyFindings* out) {
     if (out->flights[*out->frames[i].flight].marked) Name(out, i, Finding::kFlightAltitude);
   }
 }
+
+std::vector<std::vector<std::size_t>> FlightsInCaptureOrder(const SurveyFindings& findings,
+                                                            const std::vector<FrameFacts>& facts) {
+  std::vector<std::vector<std::size_t>> flights(findings.flights.size());
+  for (std::size_t i = 0; i < findings.frames.size() && i < facts.size(); ++i) {
+    const std::optional<std::size_t>& flight = findings.frames[i].flight;
+    if (flight && *flight < flights.size() && facts[i].time) flights[*flight].push_back(i);
+  }
+  for (std::vector<std::size_t>& frames : flights) {
+    std::stable_sort(frames.begin(), frames.end(), [&facts](std::size_t a, std::size_t b) {
+      return Earlier(*facts[a].time, *facts[b].time);
+    });
+  }
+  return flights;
+}

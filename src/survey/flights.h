@@ -3,6 +3,7 @@
 #ifndef EXIFCHECK_SURVEY_FLIGHTS_H_
 #define EXIFCHECK_SURVEY_FLIGHTS_H_
 
+#include <cstddef>
 #include <vector>
 
 #include "survey/findings.h"
@@ -23,5 +24,10 @@ void FindTimeFaults(const std::vector<FrameFacts>& frames, SurveyFindings* out);
 /// (and duplicates) belong to no flight; a GPS altitude counts only from a
 /// frame whose position the position rules kept. Runs after both.
 void FindFlights(const std::vector<FrameFacts>& frames, SurveyFindings* out);
+
+/// Each flight's frames in capture-time order, equal times in list order,
+/// by list position. Frames without a capture time belong to none.
+std::vector<std::vector<std::size_t>> FlightsInCaptureOrder(const SurveyFindings& findings,
+                                                            const std::vector<FrameFacts>& facts);
 
 #endif  // EXIFCHECK_SURVEY_FLIGHTS_H_

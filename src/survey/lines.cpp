@@ -5,15 +5,14 @@
 #include <cmath>
 #include <limits>
 
+#include "survey/flights.h"
 #include "survey/stage.h"
 
 namespace {
 
-constexpr double kRadians = 3.14159265358979323846 / 180.0;
-
 // How far `p` lies from the line through `on` along `course`.
 double OffTheLine(PlanePoint on, double course, PlanePoint p) {
-  const double ux = std::sin(course * kRadians), uy = std::cos(course * kRadians);
+  const double ux = std::sin(course * kRadiansPerDegree), uy = std::cos(course * kRadiansPerDegree);
   return std::fabs((p.x - on.x) * uy - (p.y - on.y) * ux);
 }
 
@@ -178,21 +177,6 @@ void JudgeFlight(Survey& s, const std::vector<std::size_t>& in_time_order, Surve
   JudgeBlur(s, track, places, out);
 }
 
-// Each flight's frames in capture-time order, list order among equal times.
-std::vector<std::vector<std::size_t>> FlightsInTimeOrder(const std::vector<FrameFacts>& frames,
-                                                         const SurveyFindings& out) {
-  std::vector<std::vector<std::size_t>> flights(out.flights.size());
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    if (out.frames[i].flight) flights[*out.frames[i].flight].push_back(i);
-  }
-  for (std::vector<std::size_t>& flight : flights) {
-    std::stable_sort(flight.begin(), flight.end(), [&frames](std::size_t a, std::size_t b) {
-      return Earlier(*frames[a].time, *frames[b].time);
-    });
-  }
-  return flights;
-}
-
 void FindGsdOutliers(const Survey& s, const std::vector<std::vector<std::size_t>>& flights,
                      SurveyFindings* out) {
   bool any = false;
@@ -252,7 +236,7 @@ std::optional<double> GroundSampleMetres(const FrameFacts& frame) {
 }
 
 double FootprintAlongCourse(double across, double along, double course, double yaw) {
-  const double turn = (course - yaw) * kRadians;
+  const double turn = (course - yaw) * kRadiansPerDegree;
   const double c = std::fabs(std::cos(turn)), s = std::fabs(std::sin(turn));
   // The line through the middle leaves the rectangle through whichever
   // side it meets first.
@@ -306,7 +290,7 @@ void FindLineFaults(const std::vector<FrameFacts>& frames,
     const bool in_lines = out->frames[i].flight && usable[i];
     s.left_out_before[i + 1] = s.left_out_before[i] + (in_lines ? 0 : 1);
   }
-  const std::vector<std::vector<std::size_t>> flights = FlightsInTimeOrder(frames, *out);
+  const std::vector<std::vector<std::size_t>> flights = FlightsInCaptureOrder(*out, frames);
   for (const std::vector<std::size_t>& flight : flights) {
     for (std::size_t k = 0; k < flight.size(); ++k) s.place_in_flight[flight[k]] = k;
   }

@@ -3,10 +3,14 @@
 #ifndef EXIFCHECK_SURVEY_SURVEY_MATH_H_
 #define EXIFCHECK_SURVEY_SURVEY_MATH_H_
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "survey/frame_facts.h"
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRadiansPerDegree = kPi / 180.0;
 
 /// Metres east and north of the survey's middle.
 struct PlanePoint {
@@ -25,6 +29,22 @@ bool Finite(const std::optional<double>& value);
 /// readings compare as they stand, whatever zone the camera was set to.
 double SecondsBetween(const CaptureTime& from, const CaptureTime& to);
 bool Earlier(const CaptureTime& a, const CaptureTime& b);
+
+/// Days from 1970-01-01 to the given day of the proleptic Gregorian
+/// calendar, negative before it.
+std::int64_t DaysFromCivil(int year, int month, int day);
+
+/// A clock reading of CaptureTime::clock_seconds as the calendar and the
+/// clock show it.
+struct CivilTime {
+  std::int64_t year = 1970;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+CivilTime CivilTimeOf(std::int64_t clock_seconds);
 
 /// Where degrees become metres: a local equirectangular plane.
 struct LocalPlane {
