@@ -22,9 +22,6 @@ FileRead Failed(FileRead result, const std::string& why_text, std::string* why) 
   return result;
 }
 
-// Frames are opened on reader threads, where strerror need not be safe.
-std::string Reason(int code) { return ErrorText(code); }
-
 const char* KindOfFile(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder";
   if (S_ISFIFO(mode)) return "a FIFO";
@@ -48,7 +45,7 @@ FileRead OpenFailed(const std::string& path, int error, std::string* why) {
       break;
     default: break;
   }
-  return Failed(FileRead::kCannotOpen, "cannot be opened: " + Reason(error), why);
+  return Failed(FileRead::kCannotOpen, "cannot be opened: " + ErrorText(error), why);
 }
 
 }  // namespace
@@ -66,7 +63,7 @@ FileRead OpenImageFile(const std::string& path, ImageFileHandle* file, std::uint
   if (fd < 0) return OpenFailed(path, errno, why);
   ImageFileHandle opened(new ImageFile{fd}, CloseImageFile);
   struct stat st;
-  if (fstat(fd, &st) != 0) return Failed(FileRead::kReadShort, Reason(errno), why);
+  if (fstat(fd, &st) != 0) return Failed(FileRead::kReadShort, ErrorText(errno), why);
   if (!S_ISREG(st.st_mode)) return Failed(FileRead::kNotAFile, KindOfFile(st.st_mode), why);
   // Without this the kernel reads 64 KiB or more ahead of a 16 KiB head:
   // three times the bytes a card reader must deliver. A file system that

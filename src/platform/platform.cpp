@@ -15,10 +15,6 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return path;
 }
 
-bool SameFolder(const FolderId& a, const FolderId& b) {
-  return a.known && b.known && a.device == b.device && a.inode == b.inode;
-}
-
 bool SameFile(const FileId& a, const FileId& b) {
   return a.known && b.known && a.volume == b.volume && a.index == b.index;
 }

@@ -46,26 +46,18 @@ bool IsFolder(const std::string& path);
 /// Creates the last element of `path`; parents are not made, failure is silent.
 void MakeFolder(const std::string& path);
 
-/// Identity of a listed folder, so the scan can tell when a link leads back
-/// into a folder it is already inside. `known` is false where the system
-/// gives no such identity.
-struct FolderId {
-  bool known = false;
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-};
-
-bool SameFolder(const FolderId& a, const FolderId& b);
-
-/// Identity of a file, so that the scan can tell the files this tool wrote
-/// from others of the same name: device and inode on POSIX, volume serial
-/// number and file index on Windows. `known` is false when nothing is there
-/// or the system gives no identity.
+/// Identity of a file or a folder, so that the scan can tell when a link
+/// leads back into a folder it is already inside, and the files this tool
+/// wrote from others of the same name: device and inode on POSIX, volume
+/// serial number and file index on Windows. `known` is false when nothing
+/// is there or the system gives no identity (a folder the Windows
+/// enumeration lists).
 struct FileId {
   bool known = false;
   std::uint64_t volume = 0;
   std::uint64_t index = 0;
 };
+using FolderId = FileId;
 
 bool SameFile(const FileId& a, const FileId& b);
 

@@ -78,8 +78,8 @@ bool ListFolder(const std::string& folder, FolderId* id, std::vector<FolderEntry
   struct stat st;
   if (fstat(dirfd(dir), &st) == 0) {
     id->known = true;
-    id->device = static_cast<std::uint64_t>(st.st_dev);
-    id->inode = static_cast<std::uint64_t>(st.st_ino);
+    id->volume = static_cast<std::uint64_t>(st.st_dev);
+    id->index = static_cast<std::uint64_t>(st.st_ino);
   }
   // The C string of the folder is what opendir saw; join names to that.
   const std::string base = folder.c_str();

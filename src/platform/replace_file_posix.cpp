@@ -45,8 +45,6 @@ constexpr int kMaxLinkHops = 40;
 // by row costs a write per block, not per row, and never more memory.
 constexpr std::size_t kHeldBytes = std::size_t{64} << 10;
 
-std::string Reason(int code) { return ErrorText(code); }
-
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -66,7 +64,7 @@ bool FollowLinks(const std::string& path, std::string* target, std::string* erro
       return true;
     }
     if (hops == kMaxLinkHops) {
-      *error = "cannot follow the links from " + path + ": " + Reason(ELOOP);
+      *error = "cannot follow the links from " + path + ": " + ErrorText(ELOOP);
       return false;
     }
     // st_size may be 0 for links the kernel makes up, so grow until it fits.
@@ -74,7 +72,7 @@ bool FollowLinks(const std::string& path, std::string* target, std::string* erro
     for (;;) {
       const ssize_t length = readlink(current.c_str(), &link[0], link.size());
       if (length < 0) {
-        *error = "cannot read the link " + current + ": " + Reason(errno);
+        *error = "cannot read the link " + current + ": " + ErrorText(errno);
         return false;
       }
       if (static_cast<std::size_t>(length) < link.size()) {
@@ -178,20 +176,20 @@ bool KeepOwnerAndMode(int fd, const struct stat& old, std::string* error) {
   if (fchown(fd, old.st_uid, old.st_gid) != 0) {
     // Not root: the group may still be one the user is in.
     if (errno != EPERM || (fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0 && errno != EPERM)) {
-      *error = Reason(errno);
+      *error = ErrorText(errno);
       return false;
     }
   }
   if (fchmod(fd, old.st_mode & 07777) != 0) {
-    *error = Reason(errno);
+    *error = ErrorText(errno);
     return false;
   }
   return true;
 }
 
 bool NotAFile(const std::string& target, mode_t mode, std::string* error) {
-  *error =
-      "cannot replace " + target + ": " + (S_ISDIR(mode) ? Reason(EISDIR) : "not a regular file");
+  *error = "cannot replace " + target + ": " +
+           (S_ISDIR(mode) ? ErrorText(EISDIR) : "not a regular file");
   return false;
 }
 
@@ -200,13 +198,13 @@ bool NotAFile(const std::string& target, mode_t mode, std::string* error) {
 bool OpenFollowed(const std::string& target, int* old_fd, struct stat* old, std::string* error) {
   if (stat(target.c_str(), old) != 0) {
     if (errno == ENOENT) return true;
-    *error = "cannot replace " + target + ": " + Reason(errno);
+    *error = "cannot replace " + target + ": " + ErrorText(errno);
     return false;
   }
   if (!S_ISREG(old->st_mode)) return NotAFile(target, old->st_mode, error);
   *old_fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (*old_fd < 0) {
-    *error = "cannot write " + target + ": " + Reason(errno);
+    *error = "cannot write " + target + ": " + ErrorText(errno);
     return false;
   }
   return true;
@@ -218,7 +216,7 @@ bool OpenFollowed(const std::string& target, int* old_fd, struct stat* old, std:
 bool OpenUnfollowed(const std::string& target, int* old_fd, struct stat* old, std::string* error) {
   if (lstat(target.c_str(), old) != 0) {
     if (errno == ENOENT) return true;
-    *error = "cannot replace " + target + ": " + Reason(errno);
+    *error = "cannot replace " + target + ": " + ErrorText(errno);
     return false;
   }
   if (S_ISLNK(old->st_mode)) return true;
@@ -227,7 +225,7 @@ bool OpenUnfollowed(const std::string& target, int* old_fd, struct stat* old, st
   *old_fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
   if (*old_fd < 0) {
     if (errno == ELOOP) return true;  // a link by now
-    *error = "cannot write " + target + ": " + Reason(errno);
+    *error = "cannot write " + target + ": " + ErrorText(errno);
     return false;
   }
   if (fstat(*old_fd, old) != 0 || !S_ISREG(old->st_mode)) {
@@ -246,8 +244,8 @@ bool StartWriting(Replacement& replacement, int old_fd, const struct stat& old,
   if (fd < 0) {
     const int code = errno;
     replacement.temp.clear();
-    *error =
-        "cannot create a temporary file in " + FolderOf(replacement.target) + ": " + Reason(code);
+    *error = "cannot create a temporary file in " + FolderOf(replacement.target) + ": " +
+             ErrorText(code);
     // A full disk would fail an in-place write half-way, so only a refusal
     // of the folder sends the content to the old file.
     if (old_fd < 0 || (code != EACCES && code != EPERM && code != EROFS)) return false;
@@ -270,7 +268,7 @@ ReportWrite FinishInPlace(Replacement& replacement, std::string* error) {
     replacement.failure = errno;
   }
   if (replacement.failure != 0) {
-    *error = "cannot write " + replacement.target + " in place: " + Reason(replacement.failure);
+    *error = "cannot write " + replacement.target + " in place: " + ErrorText(replacement.failure);
     return ReportWrite::kFailed;
   }
   *error = replacement.in_place_why;
@@ -329,12 +327,12 @@ ReportWrite FinishReplace(ReplacementHandle handle, std::string* error) {
   const int fd = std::exchange(replacement.fd, -1);
   if (close(fd) != 0 && replacement.failure == 0) replacement.failure = errno;
   if (replacement.failure != 0) {
-    *error = "cannot write " + replacement.temp + ": " + Reason(replacement.failure);
+    *error = "cannot write " + replacement.temp + ": " + ErrorText(replacement.failure);
     return ReportWrite::kFailed;
   }
   if (g_test_hook != nullptr) g_test_hook(replacement.temp);
   if (rename(replacement.temp.c_str(), replacement.target.c_str()) != 0) {
-    *error = "cannot replace " + replacement.target + ": " + Reason(errno);
+    *error = "cannot replace " + replacement.target + ": " + ErrorText(errno);
     return ReportWrite::kFailed;
   }
   replacement.temp.clear();
@@ -348,7 +346,7 @@ ReportWrite FinishReplace(ReplacementHandle handle, std::string* error) {
     close(folder_fd);
     if (!flushed) {
       *error = "cannot flush " + folder + " to disk after replacing " + replacement.target + ": " +
-               Reason(code);
+               ErrorText(code);
       return ReportWrite::kFailed;
     }
   }

@@ -59,7 +59,7 @@ void ScanInto(const std::string& folder, ScanState& scan) {
     return;
   }
   for (const platform::FolderId& ancestor : scan.ancestors) {
-    if (platform::SameFolder(id, ancestor)) {
+    if (platform::SameFile(id, ancestor)) {
       platform::Warn("not scanning " + folder +
                      " again: it leads back into a folder being scanned");
       return;
