@@ -17,6 +17,7 @@
 #include <string_view>
 #include <system_error>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -212,29 +213,19 @@ void append_decoded(std::string_view raw, Value* out) {
 // A number as XMP writes it: optional blanks, an optional sign, digits in
 // the C locale's form; nothing else. std::from_chars takes no '+' and
 // reads the same under every locale.
-std::optional<double> parse_number(std::string_view s) {
+template <typename Number>
+std::optional<Number> parse_number(std::string_view s) {
   s = trimmed(s);
   if (!s.empty() && s.front() == '+') {
     s.remove_prefix(1);
     if (!s.empty() && s.front() == '-') return std::nullopt;
   }
-  double v = 0.0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || error != std::errc() || end != s.data() + s.size() || !std::isfinite(v)) {
-    return std::nullopt;
-  }
-  return v;
-}
-
-std::optional<int> parse_integer(std::string_view s) {
-  s = trimmed(s);
-  if (!s.empty() && s.front() == '+') {
-    s.remove_prefix(1);
-    if (!s.empty() && s.front() == '-') return std::nullopt;
-  }
-  int v = 0;
+  Number v{};
   const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (s.empty() || error != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  if constexpr (std::is_floating_point_v<Number>) {
+    if (!std::isfinite(v)) return std::nullopt;
+  }
   return v;
 }
 
@@ -525,9 +516,9 @@ void Reader::store(Field field, const Value& value) {
   if (seen[field]) return;
   seen[field] = true;
   if (field < kRtkFlag) {
-    if (!value.cut) values.*kNumbers[field] = parse_number(value.text);
+    if (!value.cut) values.*kNumbers[field] = parse_number<double>(value.text);
   } else if (field == kRtkFlag) {
-    if (!value.cut) values.rtk_flag = parse_integer(value.text);
+    if (!value.cut) values.rtk_flag = parse_number<int>(value.text);
   } else {
     serials[field - kAuxSerial] = std::string(cut_utf8(trimmed(value.text), kXmpSerialLimit));
   }

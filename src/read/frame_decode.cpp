@@ -8,6 +8,7 @@
 
 #include "exif/jpeg_segments.h"
 #include "exif/xmp_packet.h"
+#include "survey/survey_math.h"
 
 namespace {
 
@@ -33,16 +34,6 @@ bool Digits(const std::string& text, std::size_t at, std::size_t count, int* val
   return true;
 }
 
-// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
-std::int64_t DaysFromCivil(int year, int month, int day) {
-  const int y = year - (month <= 2 ? 1 : 0);
-  const int era = (y >= 0 ? y : y - 399) / 400;
-  const int year_of_era = y - era * 400;
-  const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return std::int64_t{era} * 146097 + day_of_era - 719468;
-}
-
 bool LeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 int DaysInMonth(int year, int month) {
@@ -56,9 +47,6 @@ std::string Trimmed(const std::string& text) {
   if (first == std::string::npos) return std::string();
   return kept.substr(first, kept.find_last_not_of(' ') - first + 1);
 }
-
-// Two segments of 64 KiB and a few small ones before them.
-constexpr std::uint32_t kMetadataReach = 132 * 1024;
 
 // Whether the head holds the whole payload of `segment`.
 bool Held(const FileBytes& parts, const SegmentPlace& segment) {

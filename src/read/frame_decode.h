@@ -4,12 +4,17 @@
 #ifndef EXIFCHECK_READ_FRAME_DECODE_H_
 #define EXIFCHECK_READ_FRAME_DECODE_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "exif/file_bytes.h"
 #include "read/frame.h"
 #include "survey/frame_facts.h"
+
+/// How far into a frame its metadata may reach: two segments of 64 KiB at
+/// most, and what a few small ones before them hold.
+constexpr std::uint32_t kMetadataReach = 132 * 1024;
 
 /// Fills `read` from `parts` when they settle every answer and returns
 /// nothing; otherwise returns what to read next, leaving `read` for the

@@ -22,10 +22,9 @@ namespace {
 #endif
 constexpr std::uint32_t kHeadBytes = EXIFCHECK_HEAD_BYTES;
 constexpr std::uint32_t kTailBytes = 4 * 1024;
-// The most a learned head may take: two segments of 64 KiB at most, and
-// what a few small ones before them hold. One odd frame early in a survey
-// costs the others no more than this.
-constexpr std::uint32_t kLargestHead = 132 * 1024;
+// The most a learned head may take: as far as metadata may reach. One odd
+// frame early in a survey costs the others no more than this.
+constexpr std::uint32_t kLargestHead = kMetadataReach;
 // Heads are whole pages: the storage reads pages in any case.
 constexpr std::uint32_t kPage = 4096;
 // Frames read ahead of the one asked for: requests in flight on storage
